@@ -1,0 +1,118 @@
+// The popup's batch commands: Redirect OUT, Execute first BAT and Execute
+// ASM as BAT.
+#include <windows.h>
+#include <richedit.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "host/addin.h"
+
+namespace {
+
+// Tells the user why a batch file could not be made, in the system's words.
+void showSystemError(DWORD error, const char* caption)
+{
+    char text[WORK_BUFFER_SIZE];
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                        text, sizeof text, nullptr))
+        wsprintfA(text, "Error %lu", error);
+    showMessage(text, caption, MB_OK | MB_ICONERROR);
+}
+
+// Makes the batch path: the source path with its extension replaced by
+// ".bat". False when the result would not fit the platform's path limit.
+bool makeBatchPath(const char* source, char* batchPath)
+{
+    if (lstrlenA(source) >= MAX_PATH)
+        return false;
+    lstrcpyA(batchPath, source);
+    PathRemoveExtensionA(batchPath);
+    return PathAddExtensionA(batchPath, ".bat") != FALSE;
+}
+
+// In the output, every occurrence of the batch file's name (any letter case)
+// becomes the source's file name, so that messages name the file the user edits.
+void renameInOutput(const char* batchName, const char* sourceName)
+{
+    const LONG searchLength = lstrlenA(batchName);
+    const LONG insertLength = lstrlenA(sourceName);
+    FINDTEXTEXA find;
+    find.chrg.cpMin = 0;
+    find.chrg.cpMax = (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0);
+    find.lpstrText = batchName;
+    while (SendMessageA(g.outputControl, EM_FINDTEXTEX, 0, (LPARAM)&find) != -1) {
+        SendMessageA(g.outputControl, EM_EXSETSEL, 0, (LPARAM)&find.chrgText);
+        SendMessageA(g.outputControl, EM_REPLACESEL, 0, (LPARAM)sourceName);
+        // Resume behind the inserted name: a source name that begins with the
+        // batch name would otherwise be found again without end. The range
+        // end moves with the text so every original occurrence is still seen.
+        find.chrg.cpMin = find.chrgText.cpMin + insertLength;
+        find.chrg.cpMax += insertLength - searchLength;
+    }
+    SendMessageA(g.outputControl, EM_SETSEL, (WPARAM)-1, (LPARAM)-1);
+    SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
+}
+
+}  // namespace
+
+bool redirectOutputOn();
+
+void runFile(const char* path)
+{
+    char text[WORK_BUFFER_SIZE];
+    setStatus(lookup(TEXT_EXECUTING, text));
+    if (redirectOutputOn()) {
+        ShowWindow(g.outputPane, SW_RESTORE);
+        runCaptured(path);
+    } else {
+        ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWDEFAULT);
+    }
+    setStatus("");
+}
+
+LRESULT onRedirectOut()
+{
+    UINT next = redirectOutputOn() ? MF_UNCHECKED : MF_CHECKED;
+    CheckMenuItem(g.popup, g.redirectId, MF_BYCOMMAND | next);
+    char text[WORK_BUFFER_SIZE];
+    setStatus(lookup(redirectOutputOn() ? TEXT_REDIRECT_ON : TEXT_REDIRECT_OFF, text));
+    return 1;
+}
+
+LRESULT onExecuteFirstBat()
+{
+    if (!prepareBuild())
+        return 1;
+    if (const char* batch = findFirstChildOfType(FILE_TYPE_BATCH))
+        runFile(batch);
+    return 1;
+}
+
+LRESULT onExecuteAsmAsBat()
+{
+    if (!prepareBuild())
+        return 1;
+    const char* source = findFirstChildOfType(FILE_TYPE_ASSEMBLY);
+    if (!source)
+        return 1;
+    char text[WORK_BUFFER_SIZE];
+    if (showMessage(lookup(TEXT_RENAME_PROMPT, text), source, MB_YESNO | MB_ICONWARNING) != IDYES)
+        return 1;
+
+    char batchPath[MAX_PATH];
+    if (!makeBatchPath(source, batchPath)) {
+        showSystemError(ERROR_FILENAME_EXCED_RANGE, source);
+        setStatus("");
+        return 1;
+    }
+    // A batch file that could not be written must not run: whatever stale
+    // file the path holds is not what the user asked for.
+    if (!CopyFileA(source, batchPath, FALSE)) {
+        showSystemError(GetLastError(), batchPath);
+        setStatus("");
+        return 1;
+    }
+    runFile(batchPath);
+    renameInOutput(PathFindFileNameA(batchPath), PathFindFileNameA(source));
+    return 1;
+}

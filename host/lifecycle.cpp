@@ -1,0 +1,349 @@
+// The add-in's exports: loading into the host and leaving it, the menu items
+// and shortcuts grafted onto the host, project tracking, and the dispatch of
+// every host command that passes the frame.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include "host/accel_edit.h"
+#include "host/addin.h"
+
+AddInState g;
+
+namespace {
+
+const char STATUS_BAR_CLASS[] = "msctls_statusbar32";
+const char FASM_COMPILER[] = "FASM";
+enum : WPARAM { STATUS_PART = 4 };
+
+// The three shortcuts, in the order they are added and removed.
+struct Shortcut {
+    DWORD packed;  // flags, zero byte, key
+    UINT* command;
+};
+const Shortcut SHORTCUTS[] = {
+    {0x0047000D, &g.execBatId},   // Shift+Ctrl+G
+    {0x0041000D, &g.asmAsBatId},  // Shift+Ctrl+A
+    {0x0052000D, &g.redirectId},  // Shift+Ctrl+R
+};
+
+// Fixed host command ids, so that the dispatch table can hold every id by address.
+const UINT ID_ASSEMBLE = HC_ASSEMBLE;
+const UINT ID_BUILD = HC_BUILD;
+const UINT ID_RUN = HC_RUN;
+const UINT ID_RUN_ALTERNATE = HC_RUN_ALTERNATE;
+const UINT ID_EXPORT_DEFINITIONS = HC_EXPORT_RESOURCE_DEFINITIONS;
+
+struct Command {
+    const UINT* id;
+    LRESULT (*handler)();
+};
+// Searched in order; the first equal id wins.
+const Command COMMANDS[] = {
+    {&ID_ASSEMBLE, onHostAssemble},
+    {&ID_BUILD, onHostBuild},
+    {&ID_RUN, onHostRun10506},
+    {&ID_RUN_ALTERNATE, onHostRun10507},
+    {&g.assembleCurrentId, onAssembleCurrent},
+    {&g.asmAsBatId, onExecuteAsmAsBat},
+    {&g.execBatId, onExecuteFirstBat},
+    {&g.redirectId, onRedirectOut},
+    {&ID_EXPORT_DEFINITIONS, resourceExportCommand},
+};
+
+// Tables below this size are rebuilt here instead of on the heap.
+enum : size_t { ACCEL_SCRATCH_BYTES = 1024 };
+AccelEntry accelScratch[ACCEL_SCRATCH_BYTES / sizeof(AccelEntry) + 1];
+
+UINT popupId() { return (UINT)(UINT_PTR)g.popup; }
+
+bool textsEqual(const char* a, const char* b)
+{
+    while (*a && *a == *b)
+        ++a, ++b;
+    return *a == *b;
+}
+
+// Copies the host's current table into a buffer with room for `extra` more
+// entries; returns the buffer (scratch or heap) and the count, or null.
+AccelEntry* copyHostTable(HACCEL table, int extra, int* count, bool* onHeap)
+{
+    int n = CopyAcceleratorTableA(table, nullptr, 0);
+    if (n < 0)
+        return nullptr;
+    size_t bytes = (size_t)(n + extra) * sizeof(AccelEntry);
+    *onHeap = bytes >= ACCEL_SCRATCH_BYTES;
+    AccelEntry* entries = *onHeap ? (AccelEntry*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)
+                                  : accelScratch;
+    if (!entries)
+        return nullptr;
+    // The platform leaves the pad byte of each entry as it finds it.
+    if (!*onHeap)
+        ZeroMemory(accelScratch, sizeof accelScratch);
+    *count = n > 0 ? CopyAcceleratorTableA(table, (ACCEL*)entries, n) : 0;
+    return entries;
+}
+
+void replaceHostTable(HACCEL old, AccelEntry* entries, int count)
+{
+    HACCEL table = count > 0 ? CreateAcceleratorTableA((ACCEL*)entries, count) : nullptr;
+    if (count > 0 && !table)
+        return;
+    *g.acceleratorVar = table;
+    DestroyAcceleratorTable(old);
+}
+
+void addAccelerator(DWORD packed, UINT command)
+{
+    HACCEL old = g.acceleratorVar ? *g.acceleratorVar : nullptr;
+    if (!old)
+        return;
+    int n = 0;
+    bool onHeap = false;
+    AccelEntry* entries = copyHostTable(old, 1, &n, &onHeap);
+    if (!entries)
+        return;
+    n = (int)appendAccel(entries, (size_t)n, packed, (uint16_t)command);
+    replaceHostTable(old, entries, n);
+    if (onHeap)
+        HeapFree(GetProcessHeap(), 0, entries);
+}
+
+void removeAccelerator(DWORD packed, UINT command)
+{
+    HACCEL old = g.acceleratorVar ? *g.acceleratorVar : nullptr;
+    if (!old)
+        return;
+    int n = 0;
+    bool onHeap = false;
+    AccelEntry* entries = copyHostTable(old, 0, &n, &onHeap);
+    if (!entries)
+        return;
+    long at = findAccel(entries, (size_t)n, packed, (uint16_t)command);
+    if (at >= 0)
+        replaceHostTable(old, entries, (int)removeAccelAt(entries, (size_t)n, (size_t)at));
+    if (onHeap)
+        HeapFree(GetProcessHeap(), 0, entries);
+}
+
+void addShortcuts()
+{
+    for (const Shortcut& s : SHORTCUTS)
+        addAccelerator(s.packed, *s.command);
+}
+
+void removeShortcuts()
+{
+    for (const Shortcut& s : SHORTCUTS)
+        removeAccelerator(s.packed, *s.command);
+}
+
+UINT newCommandId() { return (UINT)SendMessageA(g.mainWindow, HM_NEW_COMMAND_ID, 0, 0); }
+
+void appendPopupItem(UINT* id, int caption)
+{
+    *id = newCommandId();
+    InsertMenuA(g.popup, (UINT)-1, MF_BYPOSITION | MF_STRING, *id, g.menuCaptions[caption]);
+}
+
+bool assembleCurrentInMenu()
+{
+    return GetMenuState(g.mainMenu, g.assembleCurrentId, MF_BYCOMMAND) != (UINT)-1;
+}
+
+void renamePopupItem(UINT id, int caption)
+{
+    ModifyMenuA(g.popup, id, MF_BYCOMMAND | MF_STRING, id, g.menuCaptions[caption]);
+}
+
+}  // namespace
+
+void setStatus(const char* text)
+{
+    SendMessageA(g.statusBar, SB_SETTEXTA, STATUS_PART, (LPARAM)text);
+}
+
+LRESULT finishCommand()
+{
+    setStatus(FASM_COMPILER);
+    return 1;
+}
+
+int showMessage(const char* text, const char* caption, UINT style)
+{
+    return MessageBoxA(g.mainWindow, text, caption, style);
+}
+
+bool redirectOutputOn()
+{
+    UINT state = GetMenuState(g.popup, g.redirectId, MF_BYCOMMAND);
+    return state != (UINT)-1 && (state & MF_CHECKED);
+}
+
+void refreshProjectState()
+{
+    if (!SendMessageA(g.mainWindow, HM_GET_PROJECT_INFO, (WPARAM)&g.project, 0)) {
+        g.project.field[PROJECT_FIELD_PROJECT_FILE] = nullptr;
+        EnableMenuItem(g.mainMenu, popupId(), MF_BYCOMMAND | MF_GRAYED);
+        setStatus("");
+    } else {
+        EnableMenuItem(g.mainMenu, popupId(), MF_BYCOMMAND | MF_ENABLED);
+        const char* projectFile = g.project.field[PROJECT_FIELD_PROJECT_FILE];
+        // Child processes and relative paths in the project work from its folder.
+        char folder[1024];
+        lstrcpynA(folder, projectFile ? projectFile : "", sizeof folder);
+        PathRemoveFileSpecA(folder);
+        if (folder[0])
+            SetCurrentDirectoryA(folder);
+        char compiler[COMPILER_NAME_SIZE];
+        readProjectCompiler(projectFile, compiler);
+        setStatus(compiler);
+        if (textsEqual(compiler, FASM_COMPILER)) {
+            g.isFasmProject = 1;
+            // The host may report the same project again; one item is enough.
+            if (!assembleCurrentInMenu())
+                InsertMenuA(g.mainMenu, HC_MENU_BEFORE_ASSEMBLE_CURRENT, MF_BYCOMMAND | MF_OWNERDRAW,
+                            g.assembleCurrentId, g.menuCaptions[MENU_ASSEMBLE_CURRENT]);
+            setStatus(FASM_COMPILER);
+            DrawMenuBar(g.mainWindow);
+            return;
+        }
+    }
+    g.isFasmProject = 0;
+    DeleteMenu(g.mainMenu, g.assembleCurrentId, MF_BYCOMMAND);
+    DrawMenuBar(g.mainWindow);
+}
+
+// The library's entry point: derives the file paths on attach and frees
+// them on detach. Refuses the attach when the paths cannot be had.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(instance);
+        return onProcessAttach(instance) ? TRUE : FALSE;
+    }
+    if (reason == DLL_PROCESS_DETACH)
+        onProcessDetach();
+    return TRUE;
+}
+
+// Called by the host once after loading the library. handles and links are
+// the host's records; both stay valid until KXAddInUnload. Adds the popup,
+// its items and shortcuts, and checks the open project. Returns 0; a null
+// handles record leaves the host untouched.
+extern "C" LRESULT WINAPI KXAddInLoad(HostHandles* handles, HostResourceLinks* links)
+{
+    g = AddInState{};
+    if (!handles)
+        return 0;
+    g.mainWindow = handles->mainWindow;
+    g.mdiClient = handles->mdiClient;
+    g.outputPane = handles->outputPane;
+    g.outputControl = handles->outputControl;
+    g.acceleratorVar = handles->acceleratorVar;
+    g.mainMenu = handles->mainMenu;
+    if (links) {
+        g.resourceScriptPathVar = links->resourceScriptPathVar;
+        g.definitionsVar = links->definitionsVar;
+    }
+    g.statusBar = FindWindowExA(g.mainWindow, nullptr, STATUS_BAR_CLASS, nullptr);
+
+    refreshLanguage();
+    loadMenuCaptions();
+
+    g.popup = CreatePopupMenu();
+    InsertMenuA(g.mainMenu, HC_MENU_BEFORE_POPUP, MF_BYCOMMAND | MF_POPUP | MF_OWNERDRAW,
+                (UINT_PTR)g.popup, g.menuCaptions[MENU_POPUP]);
+    appendPopupItem(&g.redirectId, MENU_REDIRECT);
+    appendPopupItem(&g.execBatId, MENU_EXEC_BAT);
+    appendPopupItem(&g.asmAsBatId, MENU_ASM_AS_BAT);
+    InsertMenuA(g.popup, g.execBatId, MF_BYCOMMAND | MF_SEPARATOR, 0, nullptr);
+
+    g.assembleCurrentId = newCommandId();
+    addShortcuts();
+    g.keepRcInclude = readKeepRc();
+    refreshProjectState();
+    return 0;
+}
+
+// Called by the host before it frees the library: removes everything the
+// load added to the host's menu and accelerator table.
+extern "C" void WINAPI KXAddInUnload()
+{
+    setStatus("");
+    // Deleting the popup from the menu also destroys it.
+    DeleteMenu(g.mainMenu, popupId(), MF_BYCOMMAND);
+    DeleteMenu(g.mainMenu, g.assembleCurrentId, MF_BYCOMMAND);
+    DrawMenuBar(g.mainWindow);
+    removeShortcuts();
+    g.popup = nullptr;
+}
+
+// Fills name and description (256 bytes each) with the add-in's texts in
+// the host's current language; returns the description's length, 0 for
+// null buffers.
+extern "C" LRESULT WINAPI GetKXAddInData(char* name, char* description)
+{
+    if (!name || !description)
+        return 0;
+    refreshLanguage();
+    lookup(TEXT_NAME, name);
+    lookup(TEXT_DESCRIPTION, description);
+    return lstrlenA(description);
+}
+
+// Opens the setup dialog, owned by the host main window from handles.
+// Returns 0 whatever the user did.
+extern "C" LRESULT WINAPI KXAddInConfig(HostHandles* handles, LPARAM)
+{
+    if (handles)
+        g.mainWindow = handles->mainWindow;
+    openSetupDialog(g.mainWindow);
+    return 0;
+}
+
+// Sees every message of the host frame before the host does. Returns
+// non-zero when the add-in handled a command, so the host skips its own.
+extern "C" LRESULT WINAPI FrameWindowProc(HWND, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case HN_PROJECT_CHANGED:
+        refreshProjectState();
+        g.pendingRunCommand = 0;
+        CheckMenuItem(g.popup, g.redirectId, MF_BYCOMMAND | MF_UNCHECKED);
+        return 0;
+
+    case WM_COMMAND: {
+        // A menu pick and an accelerator give the same id.
+        UINT id = (UINT)(wParam & ~(WPARAM)0x10000);
+        if (id == 0)
+            return 0;
+        for (const Command& c : COMMANDS)
+            if (*c.id == id)
+                return c.handler();
+        return 0;
+    }
+
+    case HN_LANGUAGE_COMMAND: {
+        if (wParam < HN_LANGUAGE_FIRST || wParam > HN_LANGUAGE_LAST)
+            return 0;
+        char previous[LANGUAGE_NAME_SIZE];
+        lstrcpyA(previous, g.languageName);
+        refreshLanguage();
+        if (textsEqual(previous, g.languageName))
+            return 0;
+        loadMenuCaptions();
+        renamePopupItem(g.redirectId, MENU_REDIRECT);
+        renamePopupItem(g.execBatId, MENU_EXEC_BAT);
+        renamePopupItem(g.asmAsBatId, MENU_ASM_AS_BAT);
+        // Taken out first, so the host table never holds two of each.
+        removeShortcuts();
+        addShortcuts();
+        DrawMenuBar(g.mainWindow);
+        return 0;
+    }
+
+    default:
+        return 0;
+    }
+}

@@ -1,0 +1,62 @@
+// Double-clicking an assembler message of the form `path [line]...` in the
+// output pane marks that line in the open editor of that source.
+#include <windows.h>
+#include <richedit.h>
+
+#include "host/addin.h"
+#include "output/line_parse.h"
+
+LRESULT CALLBACK jumpToErrorLine(HWND child, LPARAM lineIndex)
+{
+    const ChildRecord* record = (const ChildRecord*)GetWindowLongA(child, 0);
+    if (!record || lstrcmpA(record->fullPath, g.lineBuffer) != 0)
+        return 1;
+    HWND editor = record->editor;
+    SendMessageA(editor, HEM_SETLINEMARK, (WPARAM)lineIndex, HEM_MARK_ERROR);
+    LONG start = (LONG)SendMessageA(editor, EM_LINEINDEX, (WPARAM)lineIndex, 0);
+    CHARRANGE caret = {start, start};
+    SendMessageA(editor, EM_EXSETSEL, 0, (LPARAM)&caret);
+    SendMessageA(editor, EM_SCROLLCARET, 0, 0);
+    SendMessageA(child, WM_CHILDACTIVATE, 0, 0);
+    return 0;
+}
+
+// Sees every message of the host's output control first. Acts only on a
+// left-button double-click: on a line naming a source place it marks that
+// place in the open editor and returns 1; anything else returns 0.
+extern "C" LRESULT WINAPI OutWindowProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_LBUTTONDBLCLK)
+        return 0;
+    HWND output = g.outputControl;
+    SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)g.highlightedOutputLine, 0);
+
+    CHARRANGE selection;
+    SendMessageA(output, EM_EXGETSEL, 0, (LPARAM)&selection);
+    int line = (int)SendMessageA(output, EM_EXLINEFROMCHAR, 0, selection.cpMin);
+    // Remembered before any test, so the next double-click clears this line.
+    g.highlightedOutputLine = line;
+
+    LONG first = (LONG)SendMessageA(output, EM_LINEINDEX, (WPARAM)line, 0);
+    DWORD length = (DWORD)SendMessageA(output, EM_LINELENGTH, (WPARAM)first, 0);
+    if (length == 0 || length >= WORK_BUFFER_SIZE)
+        return 0;
+    TEXTRANGEA range;
+    range.chrg.cpMin = first;
+    range.chrg.cpMax = first + (LONG)length;
+    range.lpstrText = g.lineBuffer;
+    g.lineBuffer[0] = '\0';
+    LONG got = (LONG)SendMessageA(output, EM_GETTEXTRANGE, 0, (LPARAM)&range);
+    if (got < 0 || got > (LONG)length)
+        got = 0;
+    g.lineBuffer[got] = '\0';
+
+    ErrorLinePlace place;
+    if (!parseErrorLine(g.lineBuffer, (size_t)got, &place))
+        return 0;
+    g.lineBuffer[place.nameLength] = '\0';
+
+    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToErrorLine, (LPARAM)place.lineIndex);
+    SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)g.highlightedOutputLine, 1);
+    return 1;
+}

@@ -1,0 +1,89 @@
+// Writes the project's resource identifiers as FASM constants, one
+// "NAME equ ID" line each, to rc.inc beside the resource script.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "host/addin.h"
+#include "output/rc_format.h"
+
+namespace {
+
+const char RC_INC_NAME[] = "rc.inc";
+const char TEMP_SUFFIX[] = ".tmp";
+
+// rc.inc beside the resource script, and the file the lines go to first.
+// False when either path would not fit the platform's path limit.
+bool makeOutputPaths(const char* resourceScript, char* finalPath, char* tempPath)
+{
+    if (lstrlenA(resourceScript) >= MAX_PATH)
+        return false;
+    lstrcpyA(finalPath, resourceScript);
+    PathRemoveFileSpecA(finalPath);
+    if (!PathAppendA(finalPath, RC_INC_NAME))
+        return false;
+    if (lstrlenA(finalPath) + lstrlenA(TEMP_SUFFIX) >= MAX_PATH)
+        return false;
+    lstrcpyA(tempPath, finalPath);
+    lstrcatA(tempPath, TEMP_SUFFIX);
+    return true;
+}
+
+}  // namespace
+
+DWORD exportResourceDefinitions()
+{
+    DWORD result = 0;
+    if (!g.project.field[PROJECT_FIELD_PROJECT_FILE])
+        return 0;
+    const char* resourceScript = g.resourceScriptPathVar ? *g.resourceScriptPathVar : nullptr;
+    if (!resourceScript)
+        return 0;
+
+    char finalPath[MAX_PATH], tempPath[MAX_PATH];
+    if (makeOutputPaths(resourceScript, finalPath, tempPath)) {
+        // The lines go to a file of their own first, so that a write failing
+        // part-way leaves the previous rc.inc as it was.
+        HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            bool writeFailed = false;
+            const ResourceDefinition* list = g.definitionsVar ? *g.definitionsVar : nullptr;
+            const unsigned char* record = (const unsigned char*)list;
+            for (; record && !isListEnd(record); record += DEFINITION_RECORD_SIZE) {
+                char line[DEFINITION_LINE_MAX];
+                DWORD length = (DWORD)formatDefinitionLine(line, record);
+                DWORD written = 0;
+                if (!WriteFile(file, line, length, &written, nullptr))
+                    written = 0;
+                result = written;
+                if (written != length) {
+                    writeFailed = true;
+                    result = 0;
+                    break;
+                }
+            }
+            CloseHandle(file);
+            // An empty list still replaces rc.inc with an empty file.
+            if (writeFailed || !MoveFileExA(tempPath, finalPath, MOVEFILE_REPLACE_EXISTING)) {
+                DeleteFileA(tempPath);
+                result = 0;
+            }
+        }
+    }
+    if (result == 0) {
+        char text[WORK_BUFFER_SIZE];
+        showMessage(messageText(TEXT_EXPORT_FAILED, text), nullptr, MB_ICONERROR);
+    }
+    return result;
+}
+
+LRESULT resourceExportCommand()
+{
+    if (g.keepRcInclude != 1)
+        return 0;
+    if (exportResourceDefinitions() != 0) {
+        char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
+        showMessage(messageText(TEXT_EXPORT_DONE, text), lookup(TEXT_EXPORT_CAPTION, caption), MB_OK);
+    }
+    return finishCommand();
+}

@@ -1,0 +1,119 @@
+// Where the add-in's files are, derived once when the library is attached,
+// and the settings read from them.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "host/addin.h"
+
+namespace {
+
+// A module path may take the platform's whole MAX_PATH; three of them with
+// their suffixes fit the block with room to spare.
+enum : DWORD { PATH_BLOCK_SIZE = 2048, MODULE_PATH_SIZE = MAX_PATH };
+
+struct ModuleFiles {
+    HINSTANCE instance;
+    HANDLE heap;
+    char* block;  // host INI, UI file and add-ins INI, one after another
+    const char* hostIni;
+    const char* uiFile;
+    const char* addInsIni;
+};
+ModuleFiles files;
+
+const char UI_FILE_SUFFIX[] = "\\ui\\tordel.ui";
+const char ADDINS_INI_NAME[] = "ZIVevUde.Ini";
+
+// Copies the module's path into dest and cuts it to its folder with a
+// trailing separator, so that a name can be appended by concatenation.
+// Returns the length, or 0 when the module path cannot be had.
+DWORD moduleFolder(HMODULE module, char* dest)
+{
+    DWORD n = GetModuleFileNameA(module, dest, MODULE_PATH_SIZE);
+    if (n == 0 || n >= MODULE_PATH_SIZE)
+        return 0;
+    PathRemoveFileSpecA(dest);
+    return lstrlenA(dest);
+}
+
+}  // namespace
+
+bool onProcessAttach(HINSTANCE instance)
+{
+    files = ModuleFiles{};
+    files.instance = instance;
+    files.heap = GetProcessHeap();
+    char* block = (char*)HeapAlloc(files.heap, HEAP_ZERO_MEMORY, PATH_BLOCK_SIZE);
+    if (!block)
+        return false;
+
+    // (1) host executable, extension replaced by ".ini". A module path that
+    // fills the whole buffer was cut by the system and names no real file,
+    // so the load is refused rather than reading and writing wrong files.
+    char* hostIni = block;
+    DWORD n = GetModuleFileNameA(nullptr, hostIni, MODULE_PATH_SIZE);
+    char* uiFile;
+    char* addInsIni;
+    if (n == 0 || n >= MODULE_PATH_SIZE)
+        goto refuse;
+    PathRemoveExtensionA(hostIni);
+    lstrcatA(hostIni, ".ini");
+
+    // (2) the host INI's folder + "\ui\tordel.ui".
+    uiFile = hostIni + lstrlenA(hostIni) + 1;
+    lstrcpyA(uiFile, hostIni);
+    PathRemoveFileSpecA(uiFile);
+    lstrcatA(uiFile, UI_FILE_SUFFIX);
+
+    // (3) this library's folder + "ZIVevUde.Ini".
+    addInsIni = uiFile + lstrlenA(uiFile) + 1;
+    if (moduleFolder(instance, addInsIni) == 0)
+        goto refuse;
+    PathAddBackslashA(addInsIni);
+    lstrcatA(addInsIni, ADDINS_INI_NAME);
+
+    {
+        SIZE_T used = (SIZE_T)(addInsIni + lstrlenA(addInsIni) + 1 - block);
+        // Shrinking in place never moves the block, so the three pointers stay valid.
+        char* shrunk = (char*)HeapReAlloc(files.heap, HEAP_REALLOC_IN_PLACE_ONLY, block, used);
+        if (shrunk)
+            block = shrunk;
+    }
+    files.block = block;
+    files.hostIni = hostIni;
+    files.uiFile = uiFile;
+    files.addInsIni = addInsIni;
+    return true;
+
+refuse:
+    HeapFree(files.heap, 0, block);
+    return false;
+}
+
+void onProcessDetach()
+{
+    if (files.block)
+        HeapFree(files.heap, 0, files.block);
+    files = ModuleFiles{};
+}
+
+HINSTANCE moduleInstance() { return files.instance; }
+const char* hostIniPath() { return files.hostIni; }
+const char* uiFilePath() { return files.uiFile; }
+const char* addInsIniPath() { return files.addInsIni; }
+
+int readKeepRc()
+{
+    return (int)GetPrivateProfileIntA("FASM", "KeepRC", 1, addInsIniPath());
+}
+
+void readAssemblerPath(char* out)
+{
+    GetPrivateProfileStringA("FASM", "PATH", "", out, WORK_BUFFER_SIZE, addInsIniPath());
+}
+
+void readProjectCompiler(const char* projectFile, char* out)
+{
+    GetPrivateProfileStringA("PROJECT", "Compiler", "MASM", out, COMPILER_NAME_SIZE,
+                             projectFile ? projectFile : "");
+}

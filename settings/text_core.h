@@ -1,0 +1,14 @@
+// Text handling that needs no Win32: splitting a '^'-separated text into
+// fixed slots and replacing one character by another.
+#pragma once
+
+#include <stddef.h>
+
+// Cuts text at each '^' into exactly count fields; field i goes, NUL-terminated,
+// into the slot that begins i * stride bytes after slots. A field longer than
+// stride - 1 characters is cut to fit; missing fields are left empty and
+// fields beyond count are ignored. Returns count.
+int splitIntoSlots(const char* text, char* slots, size_t stride, int count);
+
+// Replaces every `from` in the NUL-terminated text by `to`, in place.
+void replaceChar(char* text, char from, char to);

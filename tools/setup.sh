@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test tordel:
+# cmake, the MinGW-w64 i686 cross compiler, wine with its 32-bit part, and
+# googletest's sources. Safe to run again: it skips what is already there.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+for p in cmake make g++-mingw-w64-i686-posix googletest wine; do
+  have_pkg "$p" || need+=("$p")
+done
+if ! have_pkg wine32:i386; then need+=("wine32:i386"); fi
+# clang and its runtime give the native sanitizer and fuzzing build.
+for p in clang libclang-rt-14-dev; do
+  have_pkg "$p" || need+=("$p")
+done
+
+if [ "${#need[@]}" -gt 0 ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  echo "setup: installing ${need[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
