@@ -1,0 +1,185 @@
+// The translatable texts as the host and the user see them: the add-in's
+// name and description, and the menu captions, in the host's language.
+#include "tests/test_support.h"
+
+using testing_support::AddInTest;
+using testing_support::findMenuItem;
+using testing_support::menuItemAt;
+
+namespace {
+
+const char DEFAULT_NAME[] = "FASM support 0.8";
+const char DEFAULT_DESCRIPTION[] = "Supports compilation using FASM or single BAT";
+
+class TextTest : public AddInTest {
+protected:
+    std::string name, description;
+    LRESULT descriptionLength = -1;
+
+    void queryData()
+    {
+        char n[256], d[256];
+        memset(n, 'x', sizeof n);
+        memset(d, 'x', sizeof d);
+        descriptionLength = host->getData(n, d);
+        n[255] = d[255] = '\0';
+        name = n;
+        description = d;
+    }
+
+    // The five menu captions as the host draws or shows them: the two
+    // owner-drawn items from their item data, the popup's items from their text.
+    std::vector<std::string> menuCaptions()
+    {
+        std::vector<std::string> captions;
+        HMENU owner;
+        int at;
+        std::string assembleCurrent = "<absent>";
+        if (findMenuItem(host->mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, &owner, &at) && at > 0) {
+            MENUITEMINFOA item = menuItemAt(owner, at - 1);
+            if (item.fType & MFT_OWNERDRAW)
+                assembleCurrent = (const char*)item.dwItemData;
+        }
+        captions.push_back(assembleCurrent);
+        EXPECT_TRUE(findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at));
+        MENUITEMINFOA popupItem = menuItemAt(owner, at - 1);
+        EXPECT_TRUE(popupItem.hSubMenu);
+        captions.push_back(popupItem.dwItemData ? (const char*)popupItem.dwItemData : "<none>");
+        for (int position : {0, 2, 3}) {
+            char text[256] = "";
+            GetMenuStringA(popupItem.hSubMenu, position, text, sizeof text, MF_BYPOSITION);
+            captions.push_back(text);
+        }
+        return captions;
+    }
+
+    void loadWithFasmProject()
+    {
+        load();
+        host->openProject(makeProject("FASM"));
+    }
+};
+
+TEST_F(TextTest, WithoutUiFileEveryTextIsTheBuiltInDefault)
+{
+    ASSERT_FALSE(testing_support::fileExists(inst.uiFile));
+    setLanguage("Deutsch");
+    loadWithFasmProject();
+    queryData();
+    EXPECT_EQ(name, DEFAULT_NAME);
+    EXPECT_EQ(description, DEFAULT_DESCRIPTION);
+    EXPECT_EQ(descriptionLength, (LRESULT)strlen(DEFAULT_DESCRIPTION));
+    std::vector<std::string> expected = {"Assemble current", "BATCH compilation",
+                                         "Redirect OUT\tShift+Ctrl+R", "Execute first BAT\tShift+Ctrl+G",
+                                         "Execute ASM as BAT\tShift+Ctrl+A"};
+    EXPECT_EQ(menuCaptions(), expected);
+}
+
+TEST_F(TextTest, LanguageSectionDefiningOnlyMenusLeavesOtherTextsAtDefault)
+{
+    setLanguage("Test");
+    translate("Test", "mn", "A^B^C~X^D~Y^E~Z");
+    loadWithFasmProject();
+    std::vector<std::string> expected = {"A", "B", "C\tX", "D\tY", "E\tZ"};
+    EXPECT_EQ(menuCaptions(), expected);
+    queryData();
+    EXPECT_EQ(name, DEFAULT_NAME);
+    EXPECT_EQ(description, DEFAULT_DESCRIPTION);
+}
+
+TEST_F(TextTest, TranslatedNameAndDescriptionFollowTheHostLanguageAtEachQuery)
+{
+    setLanguage("Deutsch");
+    translate("Deutsch", "fn", "FASM-Unterstützung");
+    translate("Deutsch", "ds", "Übersetzen mit FASM");
+    translate("English", "fn", "Plain");
+    load();
+    queryData();
+    EXPECT_EQ(name, "FASM-Unterstützung");
+    EXPECT_EQ(description, "Übersetzen mit FASM");
+    EXPECT_EQ(descriptionLength, (LRESULT)description.size());
+    // The language is read again at every query, without a notification.
+    setLanguage("English");
+    queryData();
+    EXPECT_EQ(name, "Plain");
+    EXPECT_EQ(description, DEFAULT_DESCRIPTION);
+}
+
+TEST_F(TextTest, EmptyValuesAndEmptyLanguageFallBackToDefaults)
+{
+    struct Case {
+        const char* language;
+        const char* section;
+        const char* value;
+        const char* expected;
+    } cases[] = {
+        {"Test", "Test", "", DEFAULT_NAME},         // present but empty
+        {"", "", "Ignored", DEFAULT_NAME},           // section "" always gives the default
+        {"Test", "Other", "Elsewhere", DEFAULT_NAME},  // missing section
+        {"Test", "Test", "Named", "Named"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("language '") + c.language + "' value '" + c.value + "'");
+        DeleteFileA(inst.uiFile.c_str());
+        setLanguage(c.language);
+        if (c.section[0])
+            translate(c.section, "fn", c.value);
+        if (!host->addIn())
+            load();
+        queryData();
+        EXPECT_EQ(name, c.expected);
+    }
+}
+
+TEST_F(TextTest, LanguageNameIsReadUpTo59Characters)
+{
+    std::string exact(59, 'L');
+    std::string longer(75, 'L');
+    translate(exact.c_str(), "fn", "Fifty-nine");
+    load();
+    for (const std::string& language : {exact, longer}) {
+        SCOPED_TRACE(language.size());
+        setLanguage(language.c_str());
+        queryData();
+        // A longer name is cut to its first 59 characters by the 60-byte buffer.
+        EXPECT_EQ(name, "Fifty-nine");
+    }
+}
+
+TEST_F(TextTest, OverlongAndMissingMenuFieldsStayInsideTheirSlots)
+{
+    std::string field63(63, 'm');
+    std::string field64(64, 'n');
+    std::string field300(300, 'o');
+    struct Case {
+        std::string mn;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {field63 + "^" + field64 + "^C^D^E", {field63, field64.substr(0, 63), "C", "D", "E"}},
+        {"Only one", {"Only one", "", "", "", ""}},
+        {"1^2^3^4^5^6^7^8", {"1", "2", "3", "4", "5"}},
+        // A value longer than the 255 characters one lookup reads.
+        {field300, {field300.substr(0, 63), "", "", "", ""}},
+        {"^^^^", {"", "", "", "", ""}},
+    };
+    setLanguage("Test");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mn.substr(0, 40));
+        translate("Test", "mn", c.mn.c_str());
+        host = std::make_unique<hostsim::Host>();
+        loadWithFasmProject();
+        std::vector<std::string> captions = menuCaptions();
+        // An empty caption becomes an empty item text; the owner-drawn items show "".
+        EXPECT_EQ(captions, c.expected);
+    }
+}
+
+TEST_F(TextTest, NullBuffersAreRefused)
+{
+    load();
+    char buffer[256];
+    EXPECT_EQ(host->getData(nullptr, buffer), 0);
+    EXPECT_EQ(host->getData(buffer, nullptr), 0);
+}
+
+}  // namespace

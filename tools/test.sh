@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the add-in and its tools under Wine,
+# then the Win32-free core natively with sanitizers and short fuzzing runs.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+bash "$here/tools/build.sh"
+status=0
+( cd "$here/out" && ctest --output-on-failure -j2 --timeout 300 ) || status=1
+
+cmake -S "$here" -B "$here/out/native" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$here/out/native" -j2
+( cd "$here/out/native" && ctest --output-on-failure -j2 --timeout 300 ) || status=1
+
+WINEPREFIX="$here/out/wineprefix" wineserver -k 2>/dev/null || true
+exit $status
