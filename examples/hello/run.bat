@@ -1,0 +1,3 @@
+@echo off
+echo Running hello...
+echo done
