@@ -9,6 +9,8 @@
 
 namespace {
 
+const char BATCH_EXTENSION[] = ".bat";
+
 // Tells the user why a batch file could not be made, in the system's words.
 void showSystemError(DWORD error, const char* caption)
 {
@@ -19,15 +21,21 @@ void showSystemError(DWORD error, const char* caption)
     showMessage(text, caption, MB_OK | MB_ICONERROR);
 }
 
-// Makes the batch path: the source path with its extension replaced by
-// ".bat". False when the result would not fit the platform's path limit.
+// Makes the batch path: the source path with its last extension replaced
+// by ".bat". False when the result would not fit the platform's path limit.
 bool makeBatchPath(const char* source, char* batchPath)
 {
     if (lstrlenA(source) >= MAX_PATH)
         return false;
     lstrcpyA(batchPath, source);
     PathRemoveExtensionA(batchPath);
-    return PathAddExtensionA(batchPath, ".bat") != FALSE;
+    // Appended rather than added with PathAddExtensionA, which adds nothing
+    // when a name such as "two.dots" still ends in what looks like an
+    // extension, and would leave a copy that is no batch file.
+    if (lstrlenA(batchPath) + lstrlenA(BATCH_EXTENSION) >= MAX_PATH)
+        return false;
+    lstrcatA(batchPath, BATCH_EXTENSION);
+    return true;
 }
 
 // In the output, every occurrence of the batch file's name (any letter case)

@@ -215,6 +215,7 @@ TEST_F(BatchTest, FailedCopyRunsNothingAndSaysWhy)
     host->openChild(source, FILE_TYPE_ASSEMBLY);
     redirect(true);
     host->answer(Answer::press(IDYES));
+    host->answer(Answer::press(IDOK));
     EXPECT_EQ(host->command(asmAsBatId), 1);
     ASSERT_EQ(host->dialogs.size(), 2u);
     const hostsim::DialogSeen& failure = host->dialogs[1];
@@ -223,6 +224,7 @@ TEST_F(BatchTest, FailedCopyRunsNothingAndSaysWhy)
     EXPECT_EQ(failure.owner, host->frame());
     EXPECT_FALSE(failure.text.empty());
     EXPECT_EQ(host->outputText(), "");
+    EXPECT_EQ(host->unexpectedDialogs, 0);
 }
 
 TEST_F(BatchTest, ShellRunOfAsmAsBatStillWritesAndRunsTheCopy)
