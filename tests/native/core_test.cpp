@@ -1,0 +1,551 @@
+// Unit tests of the Win32-free core, built natively under ASan and UBSan.
+// Buffers handed to the code under test are heap blocks of the exact size the
+// caller in the add-in would have, so a write or read one byte too far is an
+// ASan report rather than a silent pass.
+
+#include "build/command_line.h"
+#include "host/accel_edit.h"
+#include "output/line_parse.h"
+#include "output/rc_format.h"
+#include "settings/text_core.h"
+
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+#include <string.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A heap block of exactly n bytes filled with a byte the code never writes by
+// itself, so untouched bytes are recognisable.
+std::unique_ptr<char[]> exactBlock(size_t n, char fill = '\x7f')
+{
+    std::unique_ptr<char[]> p(new char[n]);
+    memset(p.get(), fill, n);
+    return p;
+}
+
+// ---------------------------------------------------------------------------
+// splitIntoSlots / replaceChar
+
+struct SplitCase {
+    const char* label;
+    std::string text;
+    size_t stride;
+    int count;
+    std::vector<std::string> fields;
+};
+
+std::string repeat(char c, size_t n) { return std::string(n, c); }
+
+std::vector<SplitCase> splitCases()
+{
+    const std::string f15 = repeat('a', 15), f16 = repeat('b', 16), f63 = repeat('c', 63),
+                      f64 = repeat('d', 64);
+    return {
+        {"button captions", "OK^Cancel^Yes^No", 16, 4, {"OK", "Cancel", "Yes", "No"}},
+        {"too few separators", "OK^Cancel", 16, 4, {"OK", "Cancel", "", ""}},
+        {"no separator", "OK", 16, 4, {"OK", "", "", ""}},
+        {"too many separators", "a^b^c^d^e^f", 16, 4, {"a", "b", "c", "d"}},
+        {"trailing separator", "a^b^c^d^", 16, 4, {"a", "b", "c", "d"}},
+        {"empty text", "", 16, 4, {"", "", "", ""}},
+        {"only separators", "^^^", 16, 4, {"", "", "", ""}},
+        {"empty first field", "^Cancel^Yes^No", 16, 4, {"", "Cancel", "Yes", "No"}},
+        {"15 characters fit a 16-byte slot", f15 + "^x", 16, 4, {f15, "x", "", ""}},
+        {"16 characters are cut to 15", f16 + "^x", 16, 4, {repeat('b', 15), "x", "", ""}},
+        {"long last field is cut", "a^b^c^" + f16, 16, 4, {"a", "b", "c", repeat('b', 15)}},
+        {"long field in the middle", "a^" + f16 + "z^c", 16, 4, {"a", repeat('b', 15), "c", ""}},
+        {"menu captions", "&Assemble^&Build^&Run^Rc.inc^Setup", 64, 5,
+         {"&Assemble", "&Build", "&Run", "Rc.inc", "Setup"}},
+        {"63 characters fit a 64-byte slot", f63 + "^" + f63, 64, 5, {f63, f63, "", "", ""}},
+        {"64 characters are cut to 63", "m^" + f64 + "^" + f64, 64, 5,
+         {"m", repeat('d', 63), repeat('d', 63), "", ""}},
+        {"extra menu fields ignored", "1^2^3^4^5^6^7", 64, 5, {"1", "2", "3", "4", "5"}},
+        {"one-byte slots hold only the terminator", "abc^def", 1, 3, {"", "", ""}},
+        {"single slot stops at the first separator", "first^second", 16, 1, {"first"}},
+    };
+}
+
+TEST(SplitIntoSlots, FieldsLandInTheirSlotsTerminatedAndCut)
+{
+    for (const SplitCase& c : splitCases()) {
+        SCOPED_TRACE(c.label);
+        ASSERT_EQ(c.fields.size(), (size_t)c.count);
+        const size_t size = c.stride * (size_t)c.count;
+        auto slots = exactBlock(size);
+        EXPECT_EQ(c.count, splitIntoSlots(c.text.c_str(), slots.get(), c.stride, c.count));
+        for (int i = 0; i < c.count; ++i) {
+            SCOPED_TRACE("slot " + std::to_string(i));
+            const char* slot = slots.get() + (size_t)i * c.stride;
+            ASSERT_NE(nullptr, memchr(slot, '\0', c.stride)) << "no terminator inside the slot";
+            EXPECT_EQ(c.fields[(size_t)i], std::string(slot));
+        }
+    }
+}
+
+TEST(SplitIntoSlots, StaleTextFromAnEarlierLanguageIsCleared)
+{
+    // The add-in splits a new language's texts over the previous ones.
+    const size_t stride = 16;
+    auto slots = exactBlock(stride * 4);
+    splitIntoSlots("OK^Abbrechen^Ja^Nein", slots.get(), stride, 4);
+    splitIntoSlots("OK^Cancel", slots.get(), stride, 4);
+    EXPECT_STREQ("OK", slots.get());
+    EXPECT_STREQ("Cancel", slots.get() + stride);
+    EXPECT_STREQ("", slots.get() + 2 * stride);
+    EXPECT_STREQ("", slots.get() + 3 * stride);
+}
+
+TEST(SplitIntoSlots, NothingIsWrittenWithoutSlots)
+{
+    auto slots = exactBlock(16);
+    EXPECT_EQ(0, splitIntoSlots("a^b", slots.get(), 16, 0));
+    EXPECT_EQ(0, splitIntoSlots("a^b", slots.get(), 0, 0));
+    for (size_t i = 0; i < 16; ++i)
+        EXPECT_EQ('\x7f', slots[i]) << "byte " << i;
+}
+
+TEST(ReplaceChar, ReplacesEveryOccurrenceInPlace)
+{
+    struct Case {
+        const char* text;
+        char from, to;
+        std::string expected;  // may contain NULs
+    } cases[] = {
+        {"a/b/c", '/', '\\', "a\\b\\c"},
+        {"no match", 'x', 'y', "no match"},
+        {"", 'a', 'b', ""},
+        {"aaaa", 'a', 'b', "bbbb"},
+        {"same", 's', 's', "same"},
+        // File dialog filters are stored with '|' and need NULs, also where
+        // two '|' follow each other to end the list.
+        {"Source|*.asm|All|*.*||", '|', '\0', std::string("Source\0*.asm\0All\0*.*\0\0", 22)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const size_t n = strlen(c.text) + 1;
+        auto buf = exactBlock(n);
+        memcpy(buf.get(), c.text, n);
+        replaceChar(buf.get(), c.from, c.to);
+        EXPECT_EQ(c.expected, std::string(buf.get(), n - 1));
+        EXPECT_EQ('\0', buf[n - 1]);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// parseErrorLine
+
+struct ParseCase {
+    const char* label;
+    std::string line;
+    bool ok;
+    std::string name;
+    int32_t index;
+};
+
+TEST(ParseErrorLine, NameAndIndexFromTheFirstBracket)
+{
+    const ParseCase cases[] = {
+        {"colon separator", "C:\\src\\app.asm:[12] error: illegal instruction.", true,
+         "C:\\src\\app.asm", 11},
+        {"separator is whatever precedes the bracket", "C:\\src\\app.asm [3]", true,
+         "C:\\src\\app.asm", 2},
+        {"without separator the last name character is lost", "C:\\src\\app.asm[12]", true,
+         "C:\\src\\app.as", 11},
+        {"first line", "a.asm:[1]", true, "a.asm", 0},
+        {"no digits", "C:\\src\\app.asm:[]", true, "C:\\src\\app.asm", -1},
+        {"line zero", "C:\\src\\app.asm:[0]", true, "C:\\src\\app.asm", -1},
+        {"leading zeros", "a:[007]", true, "a", 6},
+        {"first bracket wins", "a.asm:[3] b.inc:[5]", true, "a.asm", 2},
+        {"first bracket wins even when it is bad", "a.asm:[x] b.inc:[5]", false, "", 0},
+        {"bracket directly after bracket", "a[[1]", false, "", 0},
+        {"bracket at the start", "[7] something", true, "", 6},
+        {"bracket after one character", "x[7]", true, "", 6},
+        {"letter inside", "C:\\src\\app.asm:[12a]", false, "", 0},
+        {"not closed", "C:\\src\\app.asm:[12", false, "", 0},
+        {"bracket at the end", "C:\\src\\app.asm:[", false, "", 0},
+        {"sign is not a digit", "a:[-1]", false, "", 0},
+        {"space is not a digit", "a:[ 1]", false, "", 0},
+        // The bytes on either side of '0'..'9'.
+        {"slash is not a digit", "a:[1/]", false, "", 0},
+        {"colon is not a digit", "a:[1:]", false, "", 0},
+        {"all ten digits", "a:[1234567890]", true, "a", 1234567889},
+        {"no bracket", "flat assembler  version 1.73", false, "", 0},
+        {"empty line", "", false, "", 0},
+        {"closing bracket alone", "a.asm:12]", false, "", 0},
+        {"high byte in the name", "C:\\caf\xe9\\m.asm:[5]", true, "C:\\caf\xe9\\m.asm", 4},
+        // A Latin-1 superscript two is no digit, whatever signedness char has.
+        {"high byte among the digits", "a:[1\xb2]", false, "", 0},
+        {"NUL byte in the name is just a byte", std::string("a\0b:[9]", 7), true,
+         std::string("a\0b", 3), 8},
+        {"largest int32 index", "a:[2147483648]", true, "a", INT32_MAX},
+        // 2147483649 - 1 = 2^31, which reads back as INT32_MIN.
+        {"index past int32 turns negative", "a:[2147483649]", true, "a", INT32_MIN},
+        {"uint32 maximum", "a:[4294967295]", true, "a", -2},
+        {"2^32 wraps to zero", "a:[4294967296]", true, "a", -1},
+        {"2^32 + 13 wraps to 13", "a:[4294967309]", true, "a", 12},
+        // 10^20 mod 2^32 = 1661992960.
+        {"many digits", "a:[100000000000000000000]", true, "a", 1661992959},
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        // Not NUL-terminated: the parser has only the length to go by.
+        std::unique_ptr<char[]> line(new char[c.line.size() ? c.line.size() : 1]);
+        memcpy(line.get(), c.line.data(), c.line.size());
+        ErrorLinePlace place{};
+        const bool ok = parseErrorLine(line.get(), c.line.size(), &place);
+        ASSERT_EQ(c.ok, ok);
+        if (!ok)
+            continue;
+        ASSERT_LT(place.nameLength, c.line.size());
+        EXPECT_EQ(c.name, std::string(line.get(), place.nameLength));
+        EXPECT_EQ(c.index, place.lineIndex);
+    }
+}
+
+TEST(ParseErrorLine, OnlyTheGivenLengthCounts)
+{
+    // The list box text may go on past what the handler passes.
+    const std::string full = "C:\\a.asm:[12] error";
+    struct Case {
+        size_t length;
+        bool ok;
+        int32_t index;
+    } cases[] = {
+        {full.size(), true, 11},
+        {13, true, 11},   // up to and including ']'
+        {12, false, 0},   // ']' cut off
+        {11, false, 0},   // "[1" only
+        {10, false, 0},   // '[' is the last character
+        {9, false, 0},    // no '[' at all
+        {0, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("length " + std::to_string(c.length));
+        std::unique_ptr<char[]> line(new char[c.length ? c.length : 1]);
+        memcpy(line.get(), full.data(), c.length);
+        ErrorLinePlace place{};
+        ASSERT_EQ(c.ok, parseErrorLine(line.get(), c.length, &place));
+        if (c.ok) {
+            EXPECT_EQ(8u, place.nameLength);
+            EXPECT_EQ(c.index, place.lineIndex);
+        }
+    }
+}
+
+TEST(ParseErrorLine, LongestLineTheHandlerPasses)
+{
+    // 255 characters: the bracketed number at the very end.
+    std::string text = std::string(250, 'p') + ":[42]";
+    ASSERT_EQ(255u, text.size());
+    std::unique_ptr<char[]> line(new char[text.size()]);
+    memcpy(line.get(), text.data(), text.size());
+    ErrorLinePlace place{};
+    ASSERT_TRUE(parseErrorLine(line.get(), text.size(), &place));
+    EXPECT_EQ(250u, place.nameLength);
+    EXPECT_EQ(41, place.lineIndex);
+}
+
+// ---------------------------------------------------------------------------
+// composeAssemblerCommand
+
+struct CommandCase {
+    const char* label;
+    const char *assembler, *source, *output, *extra;
+    std::string expected;
+};
+
+const CommandCase commandCases[] = {
+    {"with output", "C:\\fasm\\fasm.exe", "C:\\p\\main.asm", "C:\\p\\main.exe", "",
+     "C:\\fasm\\fasm.exe \"C:\\p\\main.asm\"  \"C:\\p\\main.exe\" "},
+    {"without output", "C:\\fasm\\fasm.exe", "C:\\p\\main.asm", "", "",
+     "C:\\fasm\\fasm.exe \"C:\\p\\main.asm\" "},
+    {"null output", "C:\\fasm\\fasm.exe", "C:\\p\\main.asm", nullptr, "",
+     "C:\\fasm\\fasm.exe \"C:\\p\\main.asm\" "},
+    {"extra options", "C:\\fasm\\fasm.exe", "C:\\p\\main.asm", "C:\\p\\main.exe", "-m 65536",
+     "C:\\fasm\\fasm.exe \"C:\\p\\main.asm\"  \"C:\\p\\main.exe\" -m 65536"},
+    {"extra options without output", "fasm", "a.asm", "", "-s a.fas",
+     "fasm \"a.asm\" -s a.fas"},
+    {"null extra", "fasm", "a.asm", "a.bin", nullptr, "fasm \"a.asm\"  \"a.bin\" "},
+    {"null assembler and source", nullptr, nullptr, nullptr, nullptr, " \"\" "},
+    {"assembler path with spaces stays unquoted", "\"C:\\Program Files\\fasm\\fasm.exe\"",
+     "C:\\my src\\a.asm", "", "",
+     "\"C:\\Program Files\\fasm\\fasm.exe\" \"C:\\my src\\a.asm\" "},
+};
+
+TEST(ComposeAssemblerCommand, LayoutOfTheLine)
+{
+    for (const CommandCase& c : commandCases) {
+        SCOPED_TRACE(c.label);
+        auto out = exactBlock(COMMAND_LINE_MAX + 1);
+        const size_t n =
+            composeAssemblerCommand(out.get(), COMMAND_LINE_MAX + 1, c.assembler, c.source,
+                                    c.output, c.extra);
+        EXPECT_EQ(c.expected, std::string(out.get()));
+        EXPECT_EQ(c.expected.size(), n);
+        EXPECT_EQ(c.expected.size(), assemblerCommandLength(c.assembler, c.source, c.output,
+                                                            c.extra));
+    }
+}
+
+TEST(ComposeAssemblerCommand, ExactFitAndOneByteShort)
+{
+    for (const CommandCase& c : commandCases) {
+        SCOPED_TRACE(c.label);
+        const size_t length = c.expected.size();
+        {
+            SCOPED_TRACE("length + 1 bytes");
+            auto out = exactBlock(length + 1);
+            EXPECT_EQ(length, composeAssemblerCommand(out.get(), length + 1, c.assembler,
+                                                      c.source, c.output, c.extra));
+            EXPECT_EQ(c.expected, std::string(out.get(), length));
+            EXPECT_EQ('\0', out[length]);
+        }
+        {
+            SCOPED_TRACE("length bytes");
+            auto out = exactBlock(length);
+            EXPECT_EQ(0u, composeAssemblerCommand(out.get(), length, c.assembler, c.source,
+                                                  c.output, c.extra));
+            EXPECT_EQ('\0', out[0]);
+        }
+        {
+            SCOPED_TRACE("one byte");
+            auto out = exactBlock(1);
+            EXPECT_EQ(0u, composeAssemblerCommand(out.get(), 1, c.assembler, c.source,
+                                                  c.output, c.extra));
+            EXPECT_EQ('\0', out[0]);
+        }
+    }
+}
+
+TEST(ComposeAssemblerCommand, ZeroSizedBufferIsNotTouched)
+{
+    std::unique_ptr<char[]> out(new char[1]);
+    out[0] = 'x';
+    EXPECT_EQ(0u, composeAssemblerCommand(out.get(), 0, "fasm", "a.asm", "", ""));
+    EXPECT_EQ('x', out[0]);
+}
+
+TEST(ComposeAssemblerCommand, AtTheProcessCommandLineLimit)
+{
+    // fasm "a.asm"  + extra: 4 + 2 + 5 + 2 = 13 characters before extra.
+    struct Case {
+        size_t extraLength;
+        size_t expected;
+    } cases[] = {
+        {COMMAND_LINE_MAX - 13, COMMAND_LINE_MAX},
+        {COMMAND_LINE_MAX - 12, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("extra of " + std::to_string(c.extraLength));
+        const std::string extra(c.extraLength, 'x');
+        auto out = exactBlock(COMMAND_LINE_MAX + 1);
+        EXPECT_EQ(c.expected, composeAssemblerCommand(out.get(), COMMAND_LINE_MAX + 1, "fasm",
+                                                      "a.asm", "", extra.c_str()));
+        EXPECT_EQ(c.expected, strlen(out.get()));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// formatDefinitionLine
+
+// A record as the resource editor stores it; the unused bytes and the name
+// field past its terminator hold garbage, as they may in the host's memory.
+std::vector<unsigned char> makeRecord(const std::string& name, int32_t id)
+{
+    std::vector<unsigned char> r(DEFINITION_RECORD_SIZE, 0xEE);
+    EXPECT_LE(name.size(), (size_t)DEFINITION_NAME_FIELD);
+    memcpy(r.data(), name.data(), name.size());
+    if (name.size() < DEFINITION_NAME_FIELD)
+        r[name.size()] = 0;
+    const uint32_t u = (uint32_t)id;
+    r[65] = (unsigned char)u;
+    r[66] = (unsigned char)(u >> 8);
+    r[67] = (unsigned char)(u >> 16);
+    r[68] = (unsigned char)(u >> 24);
+    return r;
+}
+
+TEST(FormatDefinitionLine, NameEquId)
+{
+    const std::string name64 = "ID_" + repeat('X', 61);
+    struct Case {
+        const char* label;
+        std::vector<unsigned char> record;
+        std::string expected;
+    } cases[] = {
+        {"dialog", makeRecord("IDD_MAIN", 100), "IDD_MAIN equ 100\r\n"},
+        {"negative", makeRecord("IDI_APP", -1), "IDI_APP equ -1\r\n"},
+        {"zero", makeRecord("IDC_STATIC", 0), "IDC_STATIC equ 0\r\n"},
+        {"int32 maximum", makeRecord("MAX", INT32_MAX), "MAX equ 2147483647\r\n"},
+        {"int32 minimum", makeRecord("MIN", INT32_MIN), "MIN equ -2147483648\r\n"},
+        {"little-endian id", makeRecord("LE", 0x01020304), "LE equ 16909060\r\n"},
+        {"percent signs are text", makeRecord("A%s%n%d%%", 7), "A%s%n%d%% equ 7\r\n"},
+        {"high bytes pass unchanged", makeRecord("N\xe4me", 5), "N\xe4me equ 5\r\n"},
+        {"64 characters with terminator", makeRecord(name64, 12), name64 + " equ 12\r\n"},
+        // No NUL anywhere in the name field: the 65th byte must not appear.
+        {"65 characters without terminator", makeRecord(name64 + "Z", -42),
+         name64 + " equ -42\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        auto record = std::make_unique<unsigned char[]>(DEFINITION_RECORD_SIZE);
+        memcpy(record.get(), c.record.data(), DEFINITION_RECORD_SIZE);
+        auto out = exactBlock(DEFINITION_LINE_MAX);
+        const size_t n = formatDefinitionLine(out.get(), record.get());
+        EXPECT_EQ(c.expected, std::string(out.get()));
+        EXPECT_EQ(c.expected.size(), n);
+    }
+}
+
+TEST(FormatDefinitionLine, LongestLineFitsTheBuffer)
+{
+    auto record = std::make_unique<unsigned char[]>(DEFINITION_RECORD_SIZE);
+    const std::vector<unsigned char> r = makeRecord(repeat('L', 65), INT32_MIN);
+    memcpy(record.get(), r.data(), r.size());
+    auto out = exactBlock(DEFINITION_LINE_MAX);
+    const size_t n = formatDefinitionLine(out.get(), record.get());
+    EXPECT_EQ(64u + 5u + 11u + 2u, n);
+    EXPECT_LT(n, (size_t)DEFINITION_LINE_MAX);
+    EXPECT_EQ(n, strlen(out.get()));
+}
+
+TEST(IsListEnd, EmptyNameEndsTheList)
+{
+    EXPECT_TRUE(isListEnd(makeRecord("", 100).data()));
+    EXPECT_FALSE(isListEnd(makeRecord("A", 0).data()));
+}
+
+// ---------------------------------------------------------------------------
+// accelerator table
+
+const uint32_t CTRL_SHIFT_G = 0x0047000D;  // FVIRTKEY|FSHIFT|FCONTROL, 'G'
+const uint32_t CTRL_F9 = 0x00780009;       // FVIRTKEY|FCONTROL, VK_F9
+
+AccelEntry entry(uint8_t flags, uint16_t key, uint16_t command, uint8_t pad = 0)
+{
+    AccelEntry e;
+    e.flags = flags;
+    e.pad = pad;
+    e.key = key;
+    e.command = command;
+    return e;
+}
+
+std::string describe(const std::vector<AccelEntry>& v, size_t count)
+{
+    std::string s;
+    for (size_t i = 0; i < count; ++i)
+        s += std::to_string(v[i].flags) + "/" + std::to_string(v[i].key) + "/" +
+             std::to_string(v[i].command) + " ";
+    return s;
+}
+
+TEST(AppendAccel, WritesTheSlotAfterTheLast)
+{
+    std::vector<AccelEntry> table(3);
+    table[0] = entry(0x01, 'A', 1, 0x55);
+    memset(&table[1], 0xCC, sizeof(AccelEntry));
+    memset(&table[2], 0xCC, sizeof(AccelEntry));
+
+    EXPECT_EQ(2u, appendAccel(table.data(), 1, CTRL_SHIFT_G, 40001));
+    EXPECT_EQ(0x0D, table[1].flags);
+    EXPECT_EQ('G', table[1].key);
+    EXPECT_EQ(40001, table[1].command);
+    EXPECT_EQ(0, table[1].pad) << "the new entry must not carry old memory in its pad byte";
+
+    // Neighbours untouched.
+    EXPECT_EQ(0x01, table[0].flags);
+    EXPECT_EQ(0x55, table[0].pad);
+    EXPECT_EQ('A', table[0].key);
+    EXPECT_EQ(1, table[0].command);
+    const unsigned char* after = reinterpret_cast<const unsigned char*>(&table[2]);
+    for (size_t i = 0; i < sizeof(AccelEntry); ++i)
+        EXPECT_EQ(0xCC, after[i]) << "byte " << i;
+}
+
+TEST(FindAccel, MatchesFlagsKeyAndCommand)
+{
+    const std::vector<AccelEntry> table = {
+        entry(0x09, 0x78, 40010),        // Ctrl+F9
+        entry(0x0D, 'G', 40001, 0xA5),   // Ctrl+Shift+G, garbage pad
+        entry(0x0D, 'G', 40002),         // same keys, other command
+        entry(0x0D, 'G', 40001),         // duplicate of index 1
+    };
+    struct Case {
+        const char* label;
+        size_t count;
+        uint32_t packed;
+        uint16_t command;
+        long expected;
+    } cases[] = {
+        {"first entry", 4, CTRL_F9, 40010, 0},
+        {"pad byte is not compared", 4, CTRL_SHIFT_G, 40001, 1},
+        {"pad bits of the packed value are not compared", 4, CTRL_SHIFT_G | 0xFF00, 40001, 1},
+        {"command tells equal keys apart", 4, CTRL_SHIFT_G, 40002, 2},
+        {"other command", 4, CTRL_SHIFT_G, 40003, -1},
+        {"other flags", 4, 0x00470009, 40001, -1},
+        {"other key", 4, 0x0048000D, 40001, -1},
+        {"entries past count are not searched", 2, CTRL_SHIFT_G, 40002, -1},
+        {"empty table", 0, CTRL_F9, 40010, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(c.expected, findAccel(table.data(), c.count, c.packed, c.command));
+    }
+}
+
+TEST(RemoveAccelAt, ClosesTheGap)
+{
+    const AccelEntry a = entry(1, 'A', 1), b = entry(2, 'B', 2), c = entry(3, 'C', 3),
+                     d = entry(4, 'D', 4);
+    struct Case {
+        const char* label;
+        size_t index;
+        size_t expectedCount;
+        std::vector<AccelEntry> expected;
+    } cases[] = {
+        {"first", 0, 3, {b, c, d}},
+        {"middle", 2, 3, {a, b, d}},
+        {"last", 3, 3, {a, b, c}},
+        {"index past the end changes nothing", 4, 4, {a, b, c, d}},
+        {"far past the end changes nothing", (size_t)-1, 4, {a, b, c, d}},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.label);
+        std::vector<AccelEntry> table = {a, b, c, d};  // exactly four on the heap
+        const size_t n = removeAccelAt(table.data(), table.size(), t.index);
+        ASSERT_EQ(t.expectedCount, n);
+        EXPECT_EQ(describe(t.expected, n), describe(table, n));
+    }
+}
+
+TEST(RemoveAccelAt, OnlyEntry)
+{
+    std::vector<AccelEntry> table = {entry(0x0D, 'G', 40001)};
+    EXPECT_EQ(0u, removeAccelAt(table.data(), 1, 0));
+    EXPECT_EQ(0u, removeAccelAt(table.data(), 0, 0));
+}
+
+TEST(AccelTable, AppendThenFindThenRemove)
+{
+    std::vector<AccelEntry> table(3);
+    size_t n = 0;
+    n = appendAccel(table.data(), n, CTRL_F9, 40010);
+    n = appendAccel(table.data(), n, CTRL_SHIFT_G, 40001);
+    n = appendAccel(table.data(), n, 0x0041000D, 40002);
+    ASSERT_EQ(3u, n);
+    const long at = findAccel(table.data(), n, CTRL_SHIFT_G, 40001);
+    ASSERT_EQ(1, at);
+    n = removeAccelAt(table.data(), n, (size_t)at);
+    EXPECT_EQ(2u, n);
+    EXPECT_EQ(-1, findAccel(table.data(), n, CTRL_SHIFT_G, 40001));
+    EXPECT_EQ(0, findAccel(table.data(), n, CTRL_F9, 40010));
+    EXPECT_EQ(1, findAccel(table.data(), n, 0x0041000D, 40002));
+}
+
+}  // namespace
