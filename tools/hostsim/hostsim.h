@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <richedit.h>  // CHARRANGE
 #include <functional>
 #include <string>
 #include <vector>
@@ -77,7 +78,9 @@ public:
     void openProject(const std::string& projectFile, const char* assemblerArguments = "",
                      const char* outputFile = "");
     void closeProject();
-    ProjectInfo& projectInfo();  // the record the host fills on HM_GET_PROJECT_INFO
+    // The record the host copies on HM_GET_PROJECT_INFO; openProject() fills it
+    // (unused fields point to ""), a test may then change fields directly.
+    ProjectInfo& projectInfo();
 
     // Opens an MDI child with an editor showing text; fileType per FILE_TYPE_*.
     // otherSet puts it in the HM_ENUM_OTHER_CHILDREN set instead of HM_ENUM_CHILDREN.

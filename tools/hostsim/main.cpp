@@ -1,0 +1,368 @@
+// hostsim.exe: the host simulator as a program. Runs the actions of its
+// command line in order and prints what a user would see.
+//
+//   hostsim.exe [--visible] --dll <path> | --install <path>
+//               [--setting KEY=VALUE]  (add-ins INI, section FASM; before a load: written then)
+//               [--asm-args TEXT] [--output-file PATH] [--project <file.prj>] [--close-project]
+//               [--open <type>:<path> ...]  (type asm|rc|bat or a number; text read from the file)
+//               [--open-other <type>:<path>] [--activate <n>]
+//               [--resource-script <path>] [--def NAME=ID ...]
+//               [--language NAME] [--config] [--unload]
+//               [--answer yes|no|ok|cancel|retry|abort|ignore ...]
+//               [--cmd <id>|build|assemble|run|run-debug|save-all|compile-rc|export-rc|"<menu caption>" ...]
+//               [--accel <same as --cmd>]  (as an accelerator: high word 1)
+//               [--dblclick <line>] [--dblclick-error]
+//               [--print status|output|editors|accel|menu|dialogs|commands ...]
+// --visible shows the windows and runs the message loop after the last action.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "tools/hostsim/hostsim.h"
+
+using hostsim::Answer;
+using hostsim::Host;
+
+namespace {
+
+int fail(const char* what, const char* arg = "") {
+    fprintf(stderr, "hostsim: %s%s\n", what, arg);
+    fflush(stdout);
+    return 2;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::string cur;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            out.push_back(cur);
+            cur.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) out.push_back(cur);
+    return out;
+}
+
+bool parseInt(const std::string& s, long& v) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    v = strtol(s.c_str(), &end, 0);
+    return end && *end == 0;
+}
+
+std::string menuCaption(HMENU menu, UINT pos, MENUITEMINFOA& mi) {
+    char buf[512] = "";
+    mi = MENUITEMINFOA{};
+    mi.cbSize = sizeof mi;
+    mi.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STATE | MIIM_DATA | MIIM_STRING;
+    mi.dwTypeData = buf;
+    mi.cch = sizeof buf;
+    if (!GetMenuItemInfoA(menu, pos, TRUE, &mi)) return "";
+    if (mi.fType & MFT_OWNERDRAW) return mi.dwItemData ? (const char*)mi.dwItemData : "";
+    return buf;
+}
+
+std::string withoutShortcut(std::string s) {
+    size_t tab = s.find('\t');
+    if (tab != std::string::npos) s.resize(tab);
+    std::string out;
+    for (char c : s)
+        if (c != '&') out += c;
+    return out;
+}
+
+// The id of the first menu item whose caption (without '&' and shortcut) is `caption`.
+UINT findMenuCommand(HMENU menu, const std::string& caption) {
+    int n = GetMenuItemCount(menu);
+    for (int i = 0; i < n; ++i) {
+        MENUITEMINFOA mi;
+        std::string text = withoutShortcut(menuCaption(menu, i, mi));
+        if (mi.hSubMenu) {
+            UINT id = findMenuCommand(mi.hSubMenu, caption);
+            if (id) return id;
+        } else if (!(mi.fType & MFT_SEPARATOR) && lstrcmpiA(text.c_str(), caption.c_str()) == 0) {
+            return mi.wID;
+        }
+    }
+    return 0;
+}
+
+void printMenu(HMENU menu, int depth) {
+    int n = GetMenuItemCount(menu);
+    for (int i = 0; i < n; ++i) {
+        MENUITEMINFOA mi;
+        std::string text = menuCaption(menu, i, mi);
+        for (char& c : text)
+            if (c == '\t') c = ' ';
+        printf("%*s", depth * 2 + 2, "");
+        if (mi.fType & MFT_SEPARATOR) {
+            printf("----\n");
+            continue;
+        }
+        printf("%s", text.c_str());
+        if (!mi.hSubMenu) printf("  [%u]", mi.wID);
+        if (mi.fType & MFT_OWNERDRAW) printf("  (owner-drawn)");
+        if (mi.fState & MFS_GRAYED) printf("  (grayed)");
+        if (mi.fState & MFS_CHECKED) printf("  (checked)");
+        printf("\n");
+        if (mi.hSubMenu) printMenu(mi.hSubMenu, depth + 1);
+    }
+}
+
+std::string keyName(const ACCEL& a) {
+    std::string s;
+    if (a.fVirt & FCONTROL) s += "Ctrl+";
+    if (a.fVirt & FSHIFT) s += "Shift+";
+    if (a.fVirt & FALT) s += "Alt+";
+    char buf[16];
+    if (!(a.fVirt & FVIRTKEY)) snprintf(buf, sizeof buf, "'%c'", (char)a.key);
+    else if (a.key >= VK_F1 && a.key <= VK_F24) snprintf(buf, sizeof buf, "F%d", a.key - VK_F1 + 1);
+    else if ((a.key >= '0' && a.key <= '9') || (a.key >= 'A' && a.key <= 'Z')) snprintf(buf, sizeof buf, "%c", a.key);
+    else snprintf(buf, sizeof buf, "VK_0x%02X", a.key);
+    return s + buf;
+}
+
+const char* eventName(UINT m) {
+    switch (m) {
+    case HEM_SETLINEHIGHLIGHT: return "highlight";
+    case HEM_SETLINEMARK: return "mark";
+    case HEM_CLEARMARKS: return "clear-marks";
+    }
+    return "?";
+}
+
+std::string styleText(UINT style) {
+    static const char* buttons[] = {"OK", "OK/Cancel", "Abort/Retry/Ignore", "Yes/No/Cancel",
+                                    "Yes/No", "Retry/Cancel", "Cancel/TryAgain/Continue"};
+    std::string s = (style & MB_TYPEMASK) < 7 ? buttons[style & MB_TYPEMASK] : "?";
+    switch (style & MB_ICONMASK) {
+    case MB_ICONERROR: s += ", error icon"; break;
+    case MB_ICONWARNING: s += ", warning icon"; break;
+    case MB_ICONQUESTION: s += ", question icon"; break;
+    case MB_ICONINFORMATION: s += ", information icon"; break;
+    }
+    return s;
+}
+
+const char* buttonName(int id) {
+    switch (id) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDABORT: return "Abort";
+    case IDRETRY: return "Retry";
+    case IDIGNORE: return "Ignore";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    case 0: return "(none)";
+    }
+    return "other";
+}
+
+UINT commandId(Host& host, const std::string& arg) {
+    static const struct { const char* name; UINT id; } names[] = {
+        {"build", HC_BUILD}, {"assemble", HC_ASSEMBLE}, {"run", HC_RUN}, {"run-debug", HC_RUN_ALTERNATE},
+        {"save-all", HC_SAVE_ALL}, {"compile-rc", HC_COMPILE_RESOURCES},
+        {"export-rc", HC_EXPORT_RESOURCE_DEFINITIONS},
+    };
+    long v;
+    if (parseInt(arg, v)) return (UINT)v;
+    for (auto& n : names)
+        if (arg == n.name) return n.id;
+    return findMenuCommand(host.mainMenu(), arg);
+}
+
+struct State {
+    std::vector<hostsim::Definition> defs;
+    std::vector<std::string> pendingSettings;
+    std::string asmArgs, outputFile;
+    size_t dialogsPrinted = 0;
+};
+
+void writeSettings(Host& host, State& st, const std::string& dllPath) {
+    std::string dir = dllPath.substr(0, dllPath.find_last_of("\\/") + 1);
+    for (const std::string& kv : st.pendingSettings) {
+        size_t eq = kv.find('=');
+        WritePrivateProfileStringA("FASM", kv.substr(0, eq).c_str(), eq == std::string::npos ? "" : kv.substr(eq + 1).c_str(),
+                                   (dir + "ZIVevUde.Ini").c_str());
+    }
+    st.pendingSettings.clear();
+}
+
+bool loadDll(Host& host, State& st, const std::string& path) {
+    writeSettings(host, st, path);
+    if (!host.loadAddIn(path)) return false;
+    printf("loaded %s\n", path.c_str());
+    return true;
+}
+
+void print(Host& host, State& st, const std::string& what) {
+    if (what == "status") {
+        for (int i = 0; i < 5; ++i) printf("status[%d]: %s\n", i, host.statusText(i).c_str());
+    } else if (what == "output") {
+        std::vector<std::string> ls = lines(host.outputText());
+        int hl = host.highlightedOutputLine();
+        printf("output (%s):\n", host.outputPaneVisible() ? "pane shown" : "pane hidden");
+        for (size_t i = 0; i < ls.size(); ++i) printf("%s%s\n", (int)i == hl ? ">> " : "   ", ls[i].c_str());
+    } else if (what == "editors") {
+        HWND active = host.activeChild();
+        for (int set = 0; set < 2; ++set) {
+            for (HWND c : host.children(set == 1)) {
+                auto* rec = (const ChildRecord*)(LONG_PTR)GetWindowLongA(c, 0);
+                printf("editor %s (type %lu%s%s%s), caret line %d\n", rec ? rec->fullPath : "?",
+                       rec ? (unsigned long)rec->fileType : 0ul, set ? ", other set" : "",
+                       host.isModified(c) ? ", modified" : "", c == active ? ", active" : "", host.caretLine(c));
+                for (const hostsim::EditorEvent& e : host.editorEvents(c))
+                    printf("  %s %ld %ld\n", eventName(e.message), (long)e.wParam, (long)e.lParam);
+            }
+        }
+    } else if (what == "accel") {
+        for (const ACCEL& a : host.accelerators()) printf("accel %s -> %u\n", keyName(a).c_str(), a.cmd);
+    } else if (what == "menu") {
+        printf("menu:\n");
+        printMenu(host.mainMenu(), 0);
+    } else if (what == "dialogs") {
+        for (; st.dialogsPrinted < host.dialogs.size(); ++st.dialogsPrinted) {
+            const hostsim::DialogSeen& d = host.dialogs[st.dialogsPrinted];
+            if (d.isMessageBox)
+                printf("message box \"%s\": %s [%s] -> %s\n", d.caption.c_str(), d.text.c_str(),
+                       styleText(d.style).c_str(), buttonName(d.answer));
+            else
+                printf("dialog \"%s\" -> %s\n", d.caption.c_str(), buttonName(d.answer));
+        }
+    } else if (what == "commands") {
+        printf("host commands:");
+        for (UINT id : host.hostCommands) printf(" %u", id);
+        printf("\n");
+    } else {
+        fprintf(stderr, "hostsim: unknown --print %s\n", what.c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool visible = false;
+    for (int i = 1; i < argc; ++i)
+        if (strcmp(argv[i], "--visible") == 0) visible = true;
+    Host host(visible);
+    State st;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string opt = argv[i];
+        if (opt == "--visible") continue;
+        if (i + 1 >= argc && opt != "--dblclick-error" && opt != "--config" && opt != "--unload" &&
+            opt != "--close-project")
+            return fail("missing value after ", opt.c_str());
+        std::string val = (i + 1 < argc) ? argv[i + 1] : "";
+        if (opt == "--dll") {
+            ++i;
+            if (!loadDll(host, st, val)) return fail("cannot load the add-in ", val.c_str());
+        } else if (opt == "--install") {
+            ++i;
+            hostsim::Installation inst;
+            if (!hostsim::layOutInstallation(inst, val)) return fail("cannot lay out the installation for ", val.c_str());
+            printf("installed %s (host INI %s)\n", inst.dllPath.c_str(), inst.hostIni.c_str());
+            if (!loadDll(host, st, inst.dllPath)) return fail("cannot load the add-in ", inst.dllPath.c_str());
+        } else if (opt == "--setting") {
+            ++i;
+            st.pendingSettings.push_back(val);
+            if (host.addIn()) {
+                char path[MAX_PATH * 4] = "";
+                GetModuleFileNameA(host.addIn(), path, sizeof path);
+                writeSettings(host, st, path);
+            }
+        } else if (opt == "--asm-args") {
+            ++i;
+            st.asmArgs = val;
+        } else if (opt == "--output-file") {
+            ++i;
+            st.outputFile = val;
+        } else if (opt == "--project") {
+            ++i;
+            host.openProject(val, st.asmArgs.c_str(), st.outputFile.c_str());
+        } else if (opt == "--close-project") {
+            host.closeProject();
+        } else if (opt == "--open" || opt == "--open-other") {
+            ++i;
+            size_t colon = val.find(':');
+            if (colon == std::string::npos) return fail("--open wants <type>:<path>, got ", val.c_str());
+            std::string type = val.substr(0, colon), path = val.substr(colon + 1);
+            long t = 0;
+            if (type == "asm") t = FILE_TYPE_ASSEMBLY;
+            else if (type == "rc") t = FILE_TYPE_RESOURCE_SCRIPT;
+            else if (type == "bat") t = FILE_TYPE_BATCH;
+            else if (!parseInt(type, t)) return fail("unknown file type ", type.c_str());
+            if (!host.openChild(path, (DWORD)t, hostsim::readFile(path), opt == "--open-other"))
+                return fail("cannot open ", path.c_str());
+        } else if (opt == "--activate") {
+            ++i;
+            long n;
+            std::vector<HWND> all = host.children(false);
+            if (!parseInt(val, n) || n < 0 || (size_t)n >= all.size()) return fail("no child number ", val.c_str());
+            host.activate(all[n]);
+        } else if (opt == "--resource-script") {
+            ++i;
+            host.setResourceScript(val.c_str());
+        } else if (opt == "--def") {
+            ++i;
+            size_t eq = val.find('=');
+            long id;
+            if (eq == std::string::npos || !parseInt(val.substr(eq + 1), id)) return fail("--def wants NAME=ID, got ", val.c_str());
+            st.defs.push_back(hostsim::Definition{val.substr(0, eq), (int)id});
+            host.setDefinitions(st.defs);
+        } else if (opt == "--language") {
+            ++i;
+            host.changeLanguage(val);
+        } else if (opt == "--config") {
+            if (!host.config) return fail("no add-in with KXAddInConfig loaded");
+            host.config(&host.handles, 0);
+        } else if (opt == "--unload") {
+            host.unloadAddIn();
+        } else if (opt == "--answer") {
+            ++i;
+            static const struct { const char* name; int id; } answers[] = {
+                {"yes", IDYES}, {"no", IDNO}, {"ok", IDOK}, {"cancel", IDCANCEL},
+                {"retry", IDRETRY}, {"abort", IDABORT}, {"ignore", IDIGNORE}};
+            int id = 0;
+            for (auto& a : answers)
+                if (val == a.name) id = a.id;
+            if (!id) return fail("unknown answer ", val.c_str());
+            host.answer(Answer::press(id));
+        } else if (opt == "--cmd" || opt == "--accel") {
+            ++i;
+            UINT id = commandId(host, val);
+            if (!id) return fail("unknown command ", val.c_str());
+            LRESULT r = host.command(id, opt == "--accel");
+            printf("command %u -> %s\n", id, r ? "handled by the add-in" : "host");
+        } else if (opt == "--dblclick") {
+            ++i;
+            long line;
+            if (!parseInt(val, line)) return fail("--dblclick wants a line number, got ", val.c_str());
+            printf("double-click on output line %ld -> %ld\n", line, (long)host.doubleClickOutputLine((int)line));
+        } else if (opt == "--dblclick-error") {
+            int line = host.highlightedOutputLine();
+            if (line < 0) printf("no highlighted output line to double-click\n");
+            else printf("double-click on output line %d -> %ld\n", line, (long)host.doubleClickOutputLine(line));
+        } else if (opt == "--print") {
+            ++i;
+            print(host, st, val);
+        } else {
+            return fail("unknown option ", opt.c_str());
+        }
+        fflush(stdout);
+    }
+    if (host.pendingAnswers()) fprintf(stderr, "hostsim: %u answers were not used\n", (unsigned)host.pendingAnswers());
+    if (host.unexpectedDialogs) fprintf(stderr, "hostsim: %d unexpected dialogs\n", host.unexpectedDialogs);
+    int rc = 0;
+    if (visible) rc = host.run();
+    fflush(stdout);
+    return rc;
+}
