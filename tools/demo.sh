@@ -33,7 +33,7 @@ printf '[FASM]\r\nPATH=%s\r\nKeepRC=1\r\n' "$assembler" > "$demo/IDE/AddIns/ZIVe
 
 defs=()
 while read -r _ name id; do defs+=(--def "$name=$id"); done \
-  < <(grep -E '^#define[[:space:]]+[A-Za-z_][A-Za-z0-9_]*[[:space:]]+-?[0-9]+' "$demo/hello/hello.rc")
+  < <(tr -d '\r' < "$demo/hello/hello.rc" | grep -E '^#define[[:space:]]+[A-Za-z_][A-Za-z0-9_]*[[:space:]]+-?[0-9]+')
 
 p=$(winpath "$demo/hello")
 "$here/tools/wine-run.sh" "$(winpath "$demo/IDE/ide.exe")" \
@@ -45,7 +45,7 @@ p=$(winpath "$demo/hello")
   --print menu \
   --cmd build \
   --print commands --print status --print output \
-  --dblclick-error --print editors \
+  --dblclick-text 'hello.asm [' --print editors --print status \
   --cmd "Redirect OUT" --print status \
   --cmd "Execute first BAT" --print output
 

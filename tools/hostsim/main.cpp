@@ -11,8 +11,8 @@
 //               [--answer yes|no|ok|cancel|retry|abort|ignore ...]
 //               [--cmd <id>|build|assemble|run|run-debug|save-all|compile-rc|export-rc|"<menu caption>" ...]
 //               [--accel <same as --cmd>]  (as an accelerator: high word 1)
-//               [--dblclick <line>] [--dblclick-error]
-//               [--print status|output|editors|accel|menu|dialogs|commands ...]
+//               [--dblclick <line>] [--dblclick-error] [--dblclick-text TEXT]  (first line containing TEXT)
+//               [--print status|output|editors|accel|menu|dialogs|commands|paths ...]
 // --visible shows the windows and runs the message loop after the last action.
 #include <stdio.h>
 #include <stdlib.h>
@@ -205,7 +205,9 @@ bool loadDll(Host& host, State& st, const std::string& path) {
 
 void print(Host& host, State& st, const std::string& what) {
     if (what == "status") {
-        for (int i = 0; i < 5; ++i) printf("status[%d]: %s\n", i, host.statusText(i).c_str());
+        // Part 4 is the add-in's; the others show only what the host put there.
+        for (int i = 0; i < 5; ++i)
+            if (i == 4 || !host.statusText(i).empty()) printf("status bar part %d: %s\n", i, host.statusText(i).c_str());
     } else if (what == "output") {
         std::vector<std::string> ls = lines(host.outputText());
         int hl = host.highlightedOutputLine();
@@ -237,6 +239,28 @@ void print(Host& host, State& st, const std::string& what) {
             else
                 printf("dialog \"%s\" -> %s\n", d.caption.c_str(), buttonName(d.answer));
         }
+    } else if (what == "paths") {
+        // The add-in reveals its UI file through Export UI's notification; the
+        // settings file is the one beside the DLL that it reads the assembler from.
+        size_t before = host.uiFileWritten.size();
+        if (host.config) {
+            host.answer(Answer::run([](HWND dialog) {
+                SendDlgItemMessageA(dialog, 1008, BM_CLICK, 0, 0);
+                SendDlgItemMessageA(dialog, IDCANCEL, BM_CLICK, 0, 0);
+            }));
+            host.config(&host.handles, 0);
+        }
+        char dll[MAX_PATH * 4] = "";
+        GetModuleFileNameA(host.addIn(), dll, sizeof dll);
+        std::string folder(dll);
+        folder.resize(folder.find_last_of('\\') + 1);
+        char name[256] = "", description[256] = "";
+        if (host.getData) host.getData(name, description);
+        printf("add-in: %s - %s\n", name, description);
+        printf("host INI (language GENERAL/UI): %s\n", hostsim::hostIniPath().c_str());
+        printf("UI file (written by Export UI): %s\n",
+               host.uiFileWritten.size() > before ? host.uiFileWritten.back().c_str() : "(not reported)");
+        printf("add-ins INI (FASM/PATH, KeepRC): %sZIVevUde.Ini\n", folder.c_str());
     } else if (what == "commands") {
         printf("host commands:");
         for (UINT id : host.hostCommands) printf(" %u", id);
@@ -347,6 +371,14 @@ int main(int argc, char** argv) {
             long line;
             if (!parseInt(val, line)) return fail("--dblclick wants a line number, got ", val.c_str());
             printf("double-click on output line %ld -> %ld\n", line, (long)host.doubleClickOutputLine((int)line));
+        } else if (opt == "--dblclick-text") {
+            ++i;
+            std::vector<std::string> ls = lines(host.outputText());
+            size_t line = 0;
+            while (line < ls.size() && ls[line].find(val) == std::string::npos) ++line;
+            if (line == ls.size()) printf("no output line contains \"%s\"\n", val.c_str());
+            else printf("double-click on output line %u (%s) -> %ld\n", (unsigned)line, ls[line].c_str(),
+                        (long)host.doubleClickOutputLine((int)line));
         } else if (opt == "--dblclick-error") {
             int line = host.highlightedOutputLine();
             if (line < 0) printf("no highlighted output line to double-click\n");
