@@ -3,8 +3,9 @@
 
 #include <stddef.h>
 
-// The longest command line that process creation accepts, in characters.
-enum : size_t { COMMAND_LINE_MAX = 32767 };
+// The longest command line that process creation accepts, in characters:
+// its limit of 32767 counts the terminator.
+enum : size_t { COMMAND_LINE_MAX = 32766 };
 
 // Writes: assembler, ` "source" `, then ` "output" ` when output is non-empty,
 // then extra unchanged. The assembler path is not quoted (the user stores it

@@ -1,0 +1,111 @@
+// The sample project built with a real flat assembler, when one is at hand:
+// set FASM_EXE to its fasm.exe (a Windows path, or a Unix path that Wine
+// maps through Z:). The sample's one mistake must come back as an error line
+// that leads to the right line of the right editor.
+#include "tests/test_support.h"
+
+#include <sstream>
+
+using hostsim::EditorEvent;
+using testing_support::AddInTest;
+using testing_support::env;
+using testing_support::fileExists;
+
+namespace {
+
+// A Unix path as Wine shows it to Windows programs.
+std::string windowsPath(std::string path)
+{
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        path = "Z:" + path;
+    }
+    return path;
+}
+
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class RealFasmTest : public AddInTest {};
+
+TEST_F(RealFasmTest, TheSampleProjectsMistakeLeadsToItsSourceLine)
+{
+    std::string fasm = windowsPath(env("FASM_EXE"));
+    if (fasm.empty())
+        GTEST_SKIP() << "FASM_EXE is not set: set it to a flat assembler for Windows (fasm.exe) to build "
+                        "the sample project with it";
+    ASSERT_TRUE(fileExists(fasm)) << "FASM_EXE names no file: " << fasm;
+    // The sample includes win32a.inc, which the assembler finds through INCLUDE.
+    std::string fasmFolder = fasm.substr(0, fasm.find_last_of("\\/"));
+    if (env("INCLUDE").empty() && fileExists(fasmFolder + "\\INCLUDE\\win32a.inc"))
+        SetEnvironmentVariableA("INCLUDE", (fasmFolder + "\\INCLUDE").c_str());
+    if (env("INCLUDE").empty())
+        GTEST_SKIP() << "no INCLUDE folder with win32a.inc beside " << fasm << " and INCLUDE is not set";
+
+    // A copy of the sample, so that the assembler's output stays out of the source tree.
+    std::string sample = env("TORDEL_SOURCE") + "\\examples\\hello";
+    std::string folder = hostsim::tempFolder("hello");
+    ASSERT_FALSE(folder.empty());
+    for (const char* name : {"hello.prj", "hello.asm", "hello.rc", "run.bat"})
+        ASSERT_TRUE(CopyFileA((sample + "\\" + name).c_str(), (folder + "\\" + name).c_str(), FALSE))
+            << sample << "\\" << name << ": error " << GetLastError();
+    std::string source = folder + "\\hello.asm";
+    std::vector<std::string> lines = splitLines(hostsim::readFile(source));
+    int mistake = -1;  // zero-based line of the marked mistake
+    for (size_t i = 0; i < lines.size() && mistake < 0; ++i)
+        if (lines[i].find("; stand-in: error") != std::string::npos && lines[i].find("mvo") != std::string::npos)
+            mistake = (int)i;
+    ASSERT_GE(mistake, 0) << "the sample lost its marked mistake";
+
+    setAssembler(fasm);
+    load();
+    host->openProject(folder + "\\hello.prj");
+    ASSERT_EQ(host->statusText(4), "FASM");
+    HWND script = host->openChild(folder + "\\hello.rc", FILE_TYPE_RESOURCE_SCRIPT, hostsim::readFile(folder + "\\hello.rc"));
+    HWND editor = host->openChild(source, FILE_TYPE_ASSEMBLY, hostsim::readFile(source));
+    host->activate(script);
+    ShowWindow(host->outputPane(), SW_HIDE);
+
+    EXPECT_EQ(host->command(HC_ASSEMBLE), 1);
+
+    std::string out = host->outputText();
+    std::vector<std::string> outputLines = splitLines(out);
+    int place = -1, error = -1;
+    std::string placeText = source + " [" + std::to_string(mistake + 1) + "]";
+    for (size_t i = 0; i < outputLines.size(); ++i) {
+        if (place < 0 && outputLines[i].compare(0, placeText.size(), placeText) == 0)
+            place = (int)i;
+        if (error < 0 && outputLines[i].find("error:") != std::string::npos)
+            error = (int)i;
+    }
+    ASSERT_GE(place, 0) << "no line naming " << placeText << " in:\n" << out;
+    ASSERT_GT(error, place) << out;
+    EXPECT_EQ(host->highlightedOutputLine(), error);
+    EXPECT_TRUE(host->outputPaneVisible());
+    EXPECT_EQ(host->statusText(4), "FASM");
+
+    EXPECT_EQ(host->doubleClickOutputLine(place), 1);
+    bool marked = false;
+    for (const EditorEvent& e : host->editorEvents(editor))
+        marked |= e.message == HEM_SETLINEMARK && e.wParam == (WPARAM)mistake && e.lParam == HEM_MARK_ERROR;
+    EXPECT_TRUE(marked) << "line index " << mistake;
+    for (const EditorEvent& e : host->editorEvents(script))
+        EXPECT_NE(e.message, (UINT)HEM_SETLINEMARK);
+    EXPECT_EQ(host->activeChild(), editor);
+    EXPECT_EQ(host->caretLine(editor), mistake);
+    EXPECT_EQ(host->highlightedOutputLine(), place);
+}
+
+}  // namespace
