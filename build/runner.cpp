@@ -24,6 +24,24 @@ void appendMessage(TextId id)
 
 void restoreArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
 
+// Appends count bytes read from the child (terminated at buffer[count]).
+// The control takes NUL-terminated text, so a NUL byte in the output would
+// cut off the rest of the read, and with it perhaps the very error line the
+// build is judged by; the NUL bytes are left out instead.
+void appendChildBytes(char* buffer, DWORD count, RunOutput conversion)
+{
+    for (DWORD at = 0; at < count;) {
+        char* piece = buffer + at;
+        DWORD length = (DWORD)lstrlenA(piece);
+        if (length > 0) {
+            if (conversion == OUTPUT_FROM_OEM)
+                OemToCharA(piece, piece);
+            appendOutputText(piece);
+        }
+        at += length + 1;
+    }
+}
+
 }  // namespace
 
 void appendOutput(const char* text) { appendOutputText(text); }
@@ -74,9 +92,7 @@ void runCaptured(const char* commandLine, RunOutput conversion)
                 while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, nullptr, nullptr) &&
                        ReadFile(readEnd, buffer, READ_CHUNK, &got, nullptr)) {
                     buffer[got] = '\0';
-                    if (conversion == OUTPUT_FROM_OEM)
-                        OemToCharA(buffer, buffer);
-                    appendOutputText(buffer);
+                    appendChildBytes(buffer, got, conversion);
                 }
                 CloseHandle(readEnd);
             }

@@ -28,6 +28,16 @@ bool makeOutputPaths(const char* resourceScript, char* finalPath, char* tempPath
     return true;
 }
 
+// A read-only rc.inc is the user's way of keeping it. Replacing a file by
+// moving another over it ignores that attribute where the process may write
+// everything (Wine running as root), so it is checked here.
+bool isReadOnlyFile(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+           !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 }  // namespace
 
 DWORD exportResourceDefinitions()
@@ -40,7 +50,7 @@ DWORD exportResourceDefinitions()
         return 0;
 
     char finalPath[MAX_PATH], tempPath[MAX_PATH];
-    if (makeOutputPaths(resourceScript, finalPath, tempPath)) {
+    if (makeOutputPaths(resourceScript, finalPath, tempPath) && !isReadOnlyFile(finalPath)) {
         // The lines go to a file of their own first, so that a write failing
         // part-way leaves the previous rc.inc as it was.
         HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,

@@ -2,6 +2,7 @@
 // writing the built-in texts out as a template for translators.
 #include <windows.h>
 #include <commdlg.h>
+#include <shlwapi.h>
 
 #include "host/addin.h"
 #include "setup/setup_ids.h"
@@ -34,21 +35,61 @@ void initDialog(HWND dialog)
     browseRequest.nMaxFile = sizeof browsePath;
 }
 
-void saveSettings(HWND dialog)
+// Tells the user, over the dialog, why a settings file could not be written.
+void showWriteError(HWND dialog, DWORD error, const char* file)
+{
+    char text[WORK_BUFFER_SIZE];
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                        text, sizeof text, nullptr))
+        wsprintfA(text, "Error %lu", error);
+    MessageBoxA(dialog, text, file, MB_OK | MB_ICONERROR);
+}
+
+// Writes one value; on failure keeps the first error for the message.
+void writeValue(const char* section, const char* key, const char* value, const char* file, DWORD* error)
+{
+    if (WritePrivateProfileStringA(section, key, value, file) || *error != ERROR_SUCCESS)
+        return;
+    DWORD last = GetLastError();
+    *error = last != ERROR_SUCCESS ? last : ERROR_WRITE_FAULT;
+}
+
+// False when the settings could not be stored: the user is told, and the
+// dialog stays open with what was typed rather than closing as if saved.
+bool saveSettings(HWND dialog)
 {
     char path[WORK_BUFFER_SIZE];
     GetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, path, sizeof path);
-    WritePrivateProfileStringA("FASM", "PATH", path, addInsIniPath());
     bool keep = SendDlgItemMessageA(dialog, IDC_KEEP_RC, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    WritePrivateProfileStringA("FASM", "KeepRC", keep ? "1" : "0", addInsIniPath());
+    DWORD error = ERROR_SUCCESS;
+    writeValue("FASM", "PATH", path, addInsIniPath(), &error);
+    writeValue("FASM", "KeepRC", keep ? "1" : "0", addInsIniPath(), &error);
+    if (error != ERROR_SUCCESS) {
+        showWriteError(dialog, error, addInsIniPath());
+        return false;
+    }
     // Takes effect at once, not only at the next load.
     g.keepRcInclude = keep ? 1 : 0;
+    return true;
 }
 
-void exportTexts()
+// The host is told about the UI file only when it was really written.
+void exportTexts(HWND dialog)
 {
+    // The UI file is the host's folder (up to MAX_PATH long) with "\ui\tordel.ui" added.
+    char folder[2 * MAX_PATH];
+    lstrcpynA(folder, uiFilePath(), sizeof folder);
+    PathRemoveFileSpecA(folder);
+    // A fresh installation may have no "ui" folder yet.
+    if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
+        CreateDirectoryA(folder, nullptr);
+    DWORD error = ERROR_SUCCESS;
     for (int id = 0; id < TEXT_COUNT; ++id)
-        WritePrivateProfileStringA("DEFAULT", textKey((TextId)id), defaultText((TextId)id), uiFilePath());
+        writeValue("DEFAULT", textKey((TextId)id), defaultText((TextId)id), uiFilePath(), &error);
+    if (error != ERROR_SUCCESS) {
+        showWriteError(dialog, error, uiFilePath());
+        return;
+    }
     SendMessageA(g.mainWindow, HM_UI_FILE_WRITTEN, (WPARAM)uiFilePath(), 0);
 }
 
@@ -72,14 +113,14 @@ INT_PTR CALLBACK setupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         // The whole wParam is compared, so control notifications fall through.
         switch (wParam) {
         case IDOK:
-            saveSettings(dialog);
-            EndDialog(dialog, 0);
+            if (saveSettings(dialog))
+                EndDialog(dialog, 0);
             return TRUE;
         case IDCANCEL:
             EndDialog(dialog, 0);
             return TRUE;
         case IDC_EXPORT_UI:
-            exportTexts();
+            exportTexts(dialog);
             return TRUE;
         case IDC_BROWSE:
             browse(dialog);

@@ -1,0 +1,585 @@
+// The setup dialog as the user meets it: its controls and texts, what OK and
+// Cancel keep, browsing for the assembler, and writing out the UI texts.
+#include "tests/test_support.h"
+
+#include <stdlib.h>
+
+using testing_support::AddInTest;
+using testing_support::fileExists;
+using testing_support::readIni;
+
+namespace {
+
+const int ID_PATH = 1002, ID_BROWSE = 1003, ID_LABEL = 1006, ID_FRAME = 1007, ID_EXPORT_UI = 1008,
+          ID_KEEP_RC = 1009, ID_VERSION = 1010;
+const int ID_OPEN_FILE_NAME = 0x47C;  // cmb13: the Open dialog's file name box
+
+// The 26 keys and their built-in texts, in the order Export UI writes them.
+const std::pair<const char*, const char*> UI_TEXTS[] = {
+    {"fn", "FASM support 0.8"},
+    {"ds", "Supports compilation using FASM or single BAT"},
+    {"ok", "OK^Cancel^Yes^No"},
+    {"mn", "Assemble current^BATCH compilation^Redirect OUT~Shift+Ctrl+R^Execute first BAT~Shift+Ctrl+G^Execute ASM as BAT~Shift+Ctrl+A"},
+    {"r1", "Allocation memory error"},
+    {"r2", "Creating pipe error"},
+    {"r3", "Creation process error"},
+    {"s1", "Saving..."},
+    {"s2", "Compilation..."},
+    {"s3", "RC compilation..."},
+    {"s4", "Redirection now is ON."},
+    {"s5", "Redirection now is OFF."},
+    {"s6", "Executing..."},
+    {"c1", "Warning!"},
+    {"c2", "Do you wish rename this ASM to BAT and execute?"},
+    {"c3", "Not all files saved. Continue?"},
+    {"c4", "Last compilation error detected.^Continue anyway?"},
+    {"c5", "Failed exporting rc.inc"},
+    {"c6", "Resources definitions exported into rc.inc"},
+    {"c7", "Exporting resources definitions"},
+    {"f1", "No path to FASM specified!^Do you wish specify?"},
+    {"f2", "Compilation not allowed!"},
+    {"f3", "This feature is for project's ASM-files only!"},
+    {"d1", "TORDEL setup"},
+    {"d2", "Full path to the FASM compiler:"},
+    {"d3", "Keep automatic rc.inc"},
+};
+
+std::string text(HWND window)
+{
+    char buffer[1024] = "";
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+std::string itemText(HWND dialog, int id) { return text(GetDlgItem(dialog, id)); }
+
+void click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+bool checked(HWND dialog, int id)
+{
+    return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Lines of an INI file's section, as "key=value", in file order.
+std::vector<std::string> sectionLines(const std::string& file, const std::string& section)
+{
+    std::vector<std::string> lines;
+    std::string content = hostsim::readFile(file), header = "[" + section + "]";
+    bool inside = false;
+    size_t at = 0;
+    while (at < content.size()) {
+        size_t end = content.find('\n', at);
+        if (end == std::string::npos)
+            end = content.size();
+        std::string line = content.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        at = end + 1;
+        if (!line.empty() && line[0] == '[')
+            inside = line == header;
+        else if (inside && !line.empty())
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+// Runs its action when the scope ends, however the test leaves it.
+struct Restore {
+    std::function<void()> action;
+    explicit Restore(std::function<void()> a) : action(std::move(a)) {}
+    ~Restore() { action(); }
+};
+
+class SetupTest : public AddInTest {
+protected:
+    // Opens the dialog through the export and runs action on it, live.
+    void withDialog(std::function<void(HWND)> action)
+    {
+        host->answer(hostsim::Answer::run(std::move(action)));
+        EXPECT_EQ(host->config(&host->handles, 0), 0);
+        EXPECT_EQ(host->pendingAnswers(), 0u);
+    }
+
+    // Runs command 11204, answering the success message only when the
+    // take-over is expected; true when the add-in took the command over,
+    // which it does exactly while the live keepRcInclude is 1. Needs loadProject().
+    bool exportTakenOver(bool expected)
+    {
+        if (expected)
+            host->answer(hostsim::Answer::press(IDOK));
+        return host->command(HC_EXPORT_RESOURCE_DEFINITIONS) == 1;
+    }
+
+    void loadProject()
+    {
+        load();
+        std::string project = makeProject("FASM");
+        host->openProject(project);
+        std::string folder = project.substr(0, project.find_last_of('\\'));
+        scriptPath = folder + "\\app.rc";
+        host->setResourceScript(scriptPath.c_str());
+        host->setDefinitions({{"IDD_MAIN", 100}});
+    }
+    std::string scriptPath;
+};
+
+TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
+{
+    struct Control {
+        int id;
+        const char* className;
+        const char* text;
+        RECT units;  // x, y, width, height
+        LONG styleSet, styleClear, buttonType;
+        bool clientEdge;
+    } controls[] = {
+        {ID_FRAME, "Static", "", {4, 13, 217, 11}, 0, WS_TABSTOP, -1, true},
+        {ID_PATH, "Edit", "", {6, 14, 206, 8}, WS_TABSTOP, WS_BORDER | ES_AUTOHSCROLL, -1, false},
+        {ID_BROWSE, "Button", "...", {211, 14, 9, 9}, WS_TABSTOP, 0, BS_PUSHBUTTON, false},
+        {IDOK, "Button", "OK", {169, 42, 51, 14}, WS_TABSTOP, 0, BS_DEFPUSHBUTTON, false},
+        {IDCANCEL, "Button", "Cancel", {110, 42, 55, 14}, WS_TABSTOP, 0, BS_PUSHBUTTON, false},
+        {ID_LABEL, "Static", "Full path to the FASM compiler:", {5, 3, 135, 10}, 0, WS_TABSTOP, -1, false},
+        {ID_EXPORT_UI, "Button", "Export UI", {51, 42, 55, 14}, WS_TABSTOP, 0, BS_PUSHBUTTON, false},
+        {ID_KEEP_RC, "Button", "Keep automatic rc.inc", {4, 28, 161, 10}, WS_TABSTOP, 0, BS_AUTOCHECKBOX, false},
+        {ID_VERSION, "Static", "V. 0.8c", {6, 44, 23, 12}, 0, WS_TABSTOP, -1, false},
+    };
+    load();
+    bool ran = false;
+    withDialog([&](HWND d) {
+        ran = true;
+        EXPECT_EQ(text(d), "TORDEL setup");
+        LONG style = GetWindowLongA(d, GWL_STYLE);
+        for (LONG bit : {WS_VISIBLE, WS_CAPTION, WS_SYSMENU, WS_THICKFRAME})
+            EXPECT_EQ(style & bit, bit) << std::hex << bit;
+        EXPECT_FALSE(style & WS_CHILD);
+        EXPECT_TRUE(GetWindowLongA(d, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+
+        RECT client, size = {0, 0, 225, 63};
+        GetClientRect(d, &client);
+        MapDialogRect(d, &size);
+        EXPECT_EQ(client.right, size.right);
+        EXPECT_EQ(client.bottom, size.bottom);
+
+        // Centred on the work area.
+        RECT window, work;
+        GetWindowRect(d, &window);
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        EXPECT_LE(abs((window.left + window.right) - (work.left + work.right)), 2);
+        EXPECT_LE(abs((window.top + window.bottom) - (work.top + work.bottom)), 2);
+
+        LOGFONTA font = {};
+        HFONT handle = (HFONT)SendMessageA(d, WM_GETFONT, 0, 0);
+        ASSERT_TRUE(handle);
+        ASSERT_GT(GetObjectA(handle, sizeof font, &font), 0);
+        EXPECT_STREQ(font.lfFaceName, "MS Sans Serif");
+        HDC screen = GetDC(nullptr);
+        EXPECT_EQ(font.lfHeight, -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72));
+        ReleaseDC(nullptr, screen);
+
+        // Children in template order: that is also the tab order.
+        std::vector<int> order;
+        for (HWND c = GetWindow(d, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            order.push_back(GetDlgCtrlID(c));
+        std::vector<int> expectedOrder;
+        for (const Control& c : controls)
+            expectedOrder.push_back(c.id);
+        EXPECT_EQ(order, expectedOrder);
+
+        for (const Control& c : controls) {
+            SCOPED_TRACE(c.id);
+            HWND w = GetDlgItem(d, c.id);
+            ASSERT_TRUE(w);
+            char cls[64] = "";
+            GetClassNameA(w, cls, sizeof cls);
+            EXPECT_STRCASEEQ(cls, c.className);
+            EXPECT_EQ(text(w), c.text);
+            LONG s = GetWindowLongA(w, GWL_STYLE);
+            EXPECT_EQ(s & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
+            EXPECT_EQ(s & c.styleSet, c.styleSet);
+            EXPECT_EQ(s & c.styleClear, 0);
+            if (c.buttonType >= 0)
+                EXPECT_EQ(s & BS_TYPEMASK, c.buttonType);
+            EXPECT_EQ((GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, c.clientEdge);
+
+            // The dialog manager converts position and size each on its own.
+            RECT expected = c.units;
+            MapDialogRect(d, &expected);
+            RECT actual;
+            GetWindowRect(w, &actual);
+            MapWindowPoints(nullptr, d, (POINT*)&actual, 2);
+            EXPECT_EQ(actual.left, expected.left);
+            EXPECT_EQ(actual.top, expected.top);
+            EXPECT_EQ(actual.right - actual.left, expected.right);
+            EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
+        }
+
+        // Focus starts in the edit; Tab walks the tab stops in order and wraps.
+        HWND edit = GetDlgItem(d, ID_PATH);
+        EXPECT_EQ(GetFocus(), edit);
+        std::vector<int> tabs;
+        HWND at = edit;
+        for (int i = 0; i < 8; ++i) {
+            at = GetNextDlgTabItem(d, at, FALSE);
+            tabs.push_back(GetDlgCtrlID(at));
+            if (at == edit)
+                break;
+        }
+        EXPECT_EQ(tabs, (std::vector<int>{ID_BROWSE, IDOK, IDCANCEL, ID_EXPORT_UI, ID_KEEP_RC, ID_PATH}));
+        click(d, IDCANCEL);
+    });
+    EXPECT_TRUE(ran);
+    ASSERT_EQ(host->dialogs.size(), 1u);
+    EXPECT_FALSE(host->dialogs[0].isMessageBox);
+    EXPECT_EQ(host->dialogs[0].owner, host->frame());
+}
+
+TEST_F(SetupTest, TextsFollowTheHostLanguage)
+{
+    std::string longButton(20, 'B');
+    struct Case {
+        const char* language;
+        std::vector<std::pair<const char*, std::string>> translations;
+        const char* title;
+        const char* label;
+        const char* keep;
+        std::string ok, cancel;
+    } cases[] = {
+        {"English", {}, "TORDEL setup", "Full path to the FASM compiler:", "Keep automatic rc.inc", "OK", "Cancel"},
+        {"Deutsch",
+         {{"d1", "TORDEL Einrichtung"},
+          {"d2", "Voller Pfad zu FASM:"},
+          {"d3", "rc.inc automatisch"},
+          {"ok", "Gut^Abbrechen^Ja^Nein"}},
+         "TORDEL Einrichtung", "Voller Pfad zu FASM:", "rc.inc automatisch", "Gut", "Abbrechen"},
+        // Button captions hold 15 characters; an empty field leaves the caption empty.
+        {"Long", {{"ok", longButton + "^"}}, "TORDEL setup", "Full path to the FASM compiler:",
+         "Keep automatic rc.inc", longButton.substr(0, 15), ""},
+    };
+    load();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.language);
+        setLanguage(c.language);
+        for (const auto& t : c.translations)
+            translate(c.language, t.first, t.second.c_str());
+        withDialog([&](HWND d) {
+            EXPECT_EQ(text(d), c.title);
+            EXPECT_EQ(itemText(d, ID_LABEL), c.label);
+            EXPECT_EQ(itemText(d, ID_KEEP_RC), c.keep);
+            EXPECT_EQ(itemText(d, IDOK), c.ok);
+            EXPECT_EQ(itemText(d, IDCANCEL), c.cancel);
+            // Not translatable.
+            EXPECT_EQ(itemText(d, ID_EXPORT_UI), "Export UI");
+            EXPECT_EQ(itemText(d, ID_VERSION), "V. 0.8c");
+            EXPECT_EQ(itemText(d, ID_BROWSE), "...");
+            click(d, IDCANCEL);
+        });
+    }
+}
+
+TEST_F(SetupTest, OkStoresTheEditAndTheBoxEvenWhenEmpty)
+{
+    setAssembler("C:\\old\\fasm.exe");
+    load();
+    withDialog([&](HWND d) {
+        EXPECT_EQ(itemText(d, ID_PATH), "C:\\old\\fasm.exe");
+        SetDlgItemTextA(d, ID_PATH, "");
+        click(d, IDOK);
+    });
+    EXPECT_EQ(readIni(inst.addInsIni, "FASM", "PATH"), "");
+    EXPECT_NE(hostsim::readFile(inst.addInsIni).find("PATH=\r\n"), std::string::npos);
+    EXPECT_EQ(readIni(inst.addInsIni, "FASM", "KeepRC"), "1");
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}
+
+TEST_F(SetupTest, CancelAndClosingWriteNothing)
+{
+    struct Case {
+        const char* what;
+        std::function<void(HWND)> close;
+    } cases[] = {
+        {"Cancel button", [](HWND d) { click(d, IDCANCEL); }},
+        {"WM_CLOSE", [](HWND d) { SendMessageA(d, WM_CLOSE, 0, 0); }},
+        {"system menu Close", [](HWND d) { SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"Escape", [](HWND d) { SendMessageA(d, WM_COMMAND, IDCANCEL, 0); }},
+    };
+    for (bool existing : {false, true}) {
+        DeleteFileA(inst.addInsIni.c_str());
+        if (existing) {
+            setAssembler("C:\\fasm\\fasm.exe");
+            setKeepRc("1");
+        }
+        std::string before = hostsim::readFile(inst.addInsIni);
+        if (!host->addIn())
+            load();
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (existing ? ", settings stored" : ", no settings file"));
+            withDialog([&](HWND d) {
+                SetDlgItemTextA(d, ID_PATH, "C:\\typed\\but\\cancelled.exe");
+                click(d, ID_KEEP_RC);
+                c.close(d);
+            });
+            EXPECT_EQ(fileExists(inst.addInsIni), existing);
+            EXPECT_EQ(hostsim::readFile(inst.addInsIni), before);
+            EXPECT_EQ(host->unexpectedDialogs, 0);
+        }
+    }
+}
+
+TEST_F(SetupTest, StoredKeepRcShowsItsLowestBitAndSetsTheLiveFlag)
+{
+    struct Case {
+        const char* stored;  // "": no key
+        bool shown;
+    } cases[] = {
+        {"0", false}, {"1", true}, {"2", false}, {"3", true}, {"", true}, {"-1", true}, {"abc", false}, {"4", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("KeepRC '") + c.stored + "'");
+        host = std::make_unique<hostsim::Host>();
+        DeleteFileA(inst.addInsIni.c_str());
+        if (c.stored[0])
+            setKeepRc(c.stored);
+        loadProject();
+        bool shown = !c.shown;
+        withDialog([&](HWND d) {
+            shown = checked(d, ID_KEEP_RC);
+            click(d, IDCANCEL);
+        });
+        EXPECT_EQ(shown, c.shown);
+        // Opening the dialog is enough: the flag follows the box.
+        EXPECT_EQ(exportTakenOver(c.shown), c.shown);
+        EXPECT_EQ(host->unexpectedDialogs, 0);
+    }
+}
+
+TEST_F(SetupTest, OkAppliesTheBoxAtOnce)
+{
+    setKeepRc("1");
+    loadProject();
+    ASSERT_TRUE(exportTakenOver(true));
+    for (bool keep : {false, true, false}) {
+        SCOPED_TRACE(keep);
+        withDialog([&](HWND d) {
+            if (checked(d, ID_KEEP_RC) != keep)
+                click(d, ID_KEEP_RC);
+            click(d, IDOK);
+        });
+        EXPECT_EQ(readIni(inst.addInsIni, "FASM", "KeepRC"), keep ? "1" : "0");
+        EXPECT_EQ(exportTakenOver(keep), keep);
+    }
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}
+
+TEST_F(SetupTest, TypedPathIsStoredUpTo255Characters)
+{
+    load();
+    for (size_t length : {1u, 254u, 255u, 256u, 300u, 2000u}) {
+        SCOPED_TRACE(length);
+        std::string path = "C:\\";
+        while (path.size() < length)
+            path += (char)('a' + path.size() % 26);
+        withDialog([&](HWND d) {
+            SetDlgItemTextA(d, ID_PATH, path.c_str());
+            click(d, IDOK);
+        });
+        EXPECT_EQ(readIni(inst.addInsIni, "FASM", "PATH"), path.substr(0, 255));
+        // And it comes back whole in the edit next time.
+        withDialog([&](HWND d) {
+            EXPECT_EQ(itemText(d, ID_PATH), path.substr(0, 255));
+            click(d, IDCANCEL);
+        });
+    }
+}
+
+TEST_F(SetupTest, ExportUiWritesEveryKeyOnceAndTellsTheHost)
+{
+    translate("Deutsch", "fn", "FASM-Unterstützung");
+    std::string german = hostsim::readFile(inst.uiFile);
+    load();
+    std::vector<std::string> expected;
+    for (const auto& t : UI_TEXTS)
+        expected.push_back(std::string(t.first) + "=" + t.second);
+
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        if (round == 3) {
+            // A changed value in the template is put back in place.
+            WritePrivateProfileStringA("DEFAULT", "c5", "changed", inst.uiFile.c_str());
+        }
+        withDialog([&](HWND d) {
+            click(d, ID_EXPORT_UI);
+            // The dialog stays open for more.
+            EXPECT_TRUE(IsWindowVisible(d));
+            click(d, IDCANCEL);
+        });
+        EXPECT_EQ(sectionLines(inst.uiFile, "DEFAULT"), expected);
+        EXPECT_EQ(sectionLines(inst.uiFile, "Deutsch"), std::vector<std::string>{"fn=FASM-Unterstützung"});
+        ASSERT_EQ(host->uiFileWritten.size(), (size_t)round);
+        EXPECT_EQ(host->uiFileWritten.back(), inst.uiFile);
+    }
+    EXPECT_EQ(hostsim::readFile(inst.uiFile).find(german), 0u);
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}
+
+TEST_F(SetupTest, ExportUiCreatesAMissingUiFolder)
+{
+    load();
+    ASSERT_TRUE(RemoveDirectoryA(inst.uiDir.c_str()));
+    withDialog([&](HWND d) {
+        click(d, ID_EXPORT_UI);
+        click(d, IDCANCEL);
+    });
+    EXPECT_EQ(sectionLines(inst.uiFile, "DEFAULT").size(), 26u);
+    EXPECT_EQ(host->uiFileWritten, std::vector<std::string>{inst.uiFile});
+}
+
+TEST_F(SetupTest, ExportUiThatCannotWriteSaysSoAndDoesNotTellTheHost)
+{
+    load();
+    // A file where the ui folder belongs (put back for the next test even
+    // when a check below ends this one early).
+    ASSERT_TRUE(RemoveDirectoryA(inst.uiDir.c_str()));
+    ASSERT_TRUE(hostsim::writeFile(inst.uiDir, "not a folder"));
+    Restore restore([&] {
+        DeleteFileA(inst.uiDir.c_str());
+        CreateDirectoryA(inst.uiDir.c_str(), nullptr);
+    });
+    withDialog([&](HWND d) {
+        host->answer(hostsim::Answer::press(IDOK));  // the error message
+        click(d, ID_EXPORT_UI);
+        EXPECT_TRUE(IsWindowVisible(d));
+        click(d, IDCANCEL);
+    });
+    EXPECT_TRUE(host->uiFileWritten.empty());
+    ASSERT_EQ(host->dialogs.size(), 2u);
+    EXPECT_TRUE(host->dialogs[1].isMessageBox);
+    EXPECT_EQ(host->dialogs[1].style & MB_ICONMASK, (UINT)MB_ICONERROR);
+    EXPECT_NE(host->dialogs[1].caption.find("tordel.ui"), std::string::npos) << host->dialogs[1].caption;
+    EXPECT_FALSE(host->dialogs[1].text.empty());
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+    EXPECT_EQ(hostsim::readFile(inst.uiDir), "not a folder");
+}
+
+TEST_F(SetupTest, OkThatCannotStoreSaysSoAndKeepsTheDialogOpen)
+{
+    setKeepRc("1");
+    loadProject();
+    // A folder where the settings file belongs.
+    ASSERT_TRUE(DeleteFileA(inst.addInsIni.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(inst.addInsIni.c_str(), nullptr));
+    Restore restore([&] { RemoveDirectoryA(inst.addInsIni.c_str()); });
+    bool stillOpen = false;
+    withDialog([&](HWND d) {
+        SetDlgItemTextA(d, ID_PATH, "C:\\fasm\\fasm.exe");
+        click(d, ID_KEEP_RC);
+        host->answer(hostsim::Answer::press(IDOK));  // the error message
+        click(d, IDOK);
+        stillOpen = IsWindowVisible(d) != FALSE;
+        // The typed text is still there to try again or copy.
+        EXPECT_EQ(itemText(d, ID_PATH), "C:\\fasm\\fasm.exe");
+        click(d, IDCANCEL);
+    });
+    EXPECT_TRUE(stillOpen);
+    ASSERT_EQ(host->dialogs.size(), 2u);
+    EXPECT_TRUE(host->dialogs[1].isMessageBox);
+    EXPECT_EQ(host->dialogs[1].style & MB_ICONMASK, (UINT)MB_ICONERROR);
+    EXPECT_FALSE(host->dialogs[1].text.empty());
+    // Not stored, so not applied either.
+    EXPECT_TRUE(exportTakenOver(true));
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}
+
+TEST_F(SetupTest, BrowseFillsTheEditOnlyWhenAFileIsChosen)
+{
+    std::string chosen = testing_support::toolPath("fasm.exe");
+    ASSERT_TRUE(fileExists(chosen)) << chosen;
+    setAssembler("C:\\stored\\fasm.exe");
+    load();
+    std::string openedWith;
+    HWND setup = nullptr;
+    withDialog([&](HWND d) {
+        setup = d;
+        SetDlgItemTextA(d, ID_PATH, "C:\\typed\\fasm.exe");
+        // Cancelled: nothing changes.
+        host->answer(hostsim::Answer::run([&](HWND open) {
+            openedWith = itemText(open, ID_OPEN_FILE_NAME);
+            PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+        }));
+        click(d, ID_BROWSE);
+        EXPECT_EQ(itemText(d, ID_PATH), "C:\\typed\\fasm.exe");
+        // A file chosen: its full path replaces the edit's text.
+        host->answer(hostsim::Answer::run([&](HWND open) {
+            SetDlgItemTextA(open, ID_OPEN_FILE_NAME, chosen.c_str());
+            PostMessageA(open, WM_COMMAND, IDOK, 0);
+        }));
+        click(d, ID_BROWSE);
+        EXPECT_STRCASEEQ(itemText(d, ID_PATH).c_str(), chosen.c_str());
+        click(d, IDOK);
+    });
+    // The Open dialog starts from the stored path, not from the typed text.
+    EXPECT_NE(openedWith.find("fasm.exe"), std::string::npos) << openedWith;
+    EXPECT_EQ(openedWith.find("typed"), std::string::npos) << openedWith;
+    ASSERT_EQ(host->dialogs.size(), 3u);
+    EXPECT_FALSE(host->dialogs[1].isMessageBox);
+    EXPECT_EQ(host->dialogs[1].owner, setup);
+    EXPECT_EQ(host->dialogs[2].owner, setup);
+    EXPECT_STRCASEEQ(readIni(inst.addInsIni, "FASM", "PATH").c_str(), chosen.c_str());
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}
+
+TEST_F(SetupTest, SampleTranslationIsCompleteAndCarriesTheExportedTemplate)
+{
+    std::string sample = testing_support::env("TORDEL_SOURCE") + "\\examples\\ui\\tordel.ui";
+    ASSERT_TRUE(fileExists(sample)) << sample;
+    std::vector<std::string> german = sectionLines(sample, "Deutsch");
+    ASSERT_EQ(german.size(), 26u);
+    auto valueOf = [&](const char* key) {
+        for (const std::string& line : german)
+            if (line.compare(0, 3, std::string(key) + "=") == 0)
+                return line.substr(3);
+        return std::string("<missing>");
+    };
+    for (size_t i = 0; i < german.size(); ++i) {
+        SCOPED_TRACE(german[i]);
+        EXPECT_EQ(german[i].substr(0, 3), std::string(UI_TEXTS[i].first) + "=");
+        EXPECT_GT(german[i].size(), 3u);
+    }
+    // Every caption field fits its slot: 15 characters for buttons, 63 for menus.
+    auto fields = [](const std::string& value) {
+        std::vector<std::string> out(1);
+        for (char ch : value)
+            if (ch == '^')
+                out.emplace_back();
+            else
+                out.back() += ch;
+        return out;
+    };
+    std::vector<std::string> buttons = fields(valueOf("ok")), menus = fields(valueOf("mn"));
+    EXPECT_EQ(buttons.size(), 4u);
+    EXPECT_EQ(menus.size(), 5u);
+    for (const std::string& f : buttons)
+        EXPECT_LE(f.size(), 15u) << f;
+    for (const std::string& f : menus)
+        EXPECT_LE(f.size(), 63u) << f;
+
+    // In use, the dialog shows the sample's texts.
+    ASSERT_TRUE(CopyFileA(sample.c_str(), inst.uiFile.c_str(), FALSE));
+    setLanguage("Deutsch");
+    load();
+    withDialog([&](HWND d) {
+        EXPECT_EQ(text(d), valueOf("d1"));
+        EXPECT_EQ(itemText(d, ID_LABEL), valueOf("d2"));
+        EXPECT_EQ(itemText(d, ID_KEEP_RC), valueOf("d3"));
+        EXPECT_EQ(itemText(d, IDOK), buttons[0]);
+        EXPECT_EQ(itemText(d, IDCANCEL), buttons[1]);
+        click(d, IDCANCEL);
+    });
+
+    // Its [DEFAULT] section is what Export UI writes into a fresh file.
+    ASSERT_TRUE(DeleteFileA(inst.uiFile.c_str()));
+    withDialog([&](HWND d) {
+        click(d, ID_EXPORT_UI);
+        click(d, IDCANCEL);
+    });
+    EXPECT_EQ(sectionLines(sample, "DEFAULT"), sectionLines(inst.uiFile, "DEFAULT"));
+}
+
+}  // namespace
