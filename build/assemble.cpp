@@ -100,7 +100,7 @@ void assembleSource(const char* source, const char* output)
     setStatus(lookup(TEXT_COMPILING, text));
     // The assembler reports paths and source lines in the ANSI code page as it
     // received them; converting them as OEM text would garble them.
-    runCaptured(commandBuffer, OUTPUT_AS_IS);
+    DWORD exitCode = runCaptured(commandBuffer, OUTPUT_AS_IS);
 
     if (g.errorCount != 0) {
         showPane(SW_RESTORE);
@@ -110,6 +110,15 @@ void assembleSource(const char* source, const char* output)
     LONG at = findInOutput(TEXT_ERROR_MARKER);
     if (at < 0)
         at = findInOutput(TEXT_USAGE_MARKER);
+    if (at < 0 && exitCode != 0) {
+        // An assembler that died without a word (a crash, a missing DLL) has
+        // only its exit code to say so; a good build must not be claimed.
+        char line[WORK_BUFFER_SIZE];
+        wsprintfA(line, "\r\nThe assembler ended with exit code %lu (0x%08lX) and reported no error.\r\n",
+                  exitCode, exitCode);
+        appendOutput(line);
+        at = (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0) - 2;
+    }
     if (at < 0) {
         showPane(SW_HIDE);
         finishCommand();

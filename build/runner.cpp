@@ -9,6 +9,13 @@ namespace {
 enum : DWORD {
     COMMAND_BUFFER_SIZE = 65536,
     READ_CHUNK = 32000,  // leaves room for the terminator in the buffer
+    // A 32-bit host's output control needs many times the text's size in
+    // memory; past this much it would exhaust the host's address space.
+    OUTPUT_LIMIT = 16u << 20,
+    POLL_MS = 5,
+    // Once the started process has ended, what it started may still hold the
+    // pipe; output that pauses this long after the end closes the run.
+    QUIET_AFTER_EXIT_MS = 500,
 };
 
 void appendOutputText(const char* text)
@@ -42,12 +49,64 @@ void appendChildBytes(char* buffer, DWORD count, RunOutput conversion)
     }
 }
 
+// Streams the child's output into the control until the pipe breaks, or
+// until the process has ended and the pipe stays quiet: a background program
+// that a batch file started inherits the pipe and could hold the host's UI
+// thread for its whole life. Returns the process's exit code.
+DWORD readUntilDone(HANDLE readEnd, HANDLE process, char* buffer, RunOutput conversion)
+{
+    DWORD shown = 0, dropped = 0, quietSince = 0;
+    bool ended = false;
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr))
+            break;
+        if (available == 0) {
+            if (!ended) {
+                ended = WaitForSingleObject(process, POLL_MS) == WAIT_OBJECT_0;
+                quietSince = GetTickCount();
+            } else if (GetTickCount() - quietSince >= QUIET_AFTER_EXIT_MS) {
+                break;
+            } else {
+                Sleep(POLL_MS);
+            }
+            continue;
+        }
+        DWORD got = 0;
+        if (!ReadFile(readEnd, buffer, READ_CHUNK, &got, nullptr))
+            break;
+        quietSince = GetTickCount();
+        // Reading goes on past the limit, so that the child is never blocked
+        // on a full pipe; only the showing stops.
+        DWORD room = OUTPUT_LIMIT - shown;
+        if (got > room) {
+            dropped += got - room;
+            got = room;
+        }
+        buffer[got] = '\0';
+        appendChildBytes(buffer, got, conversion);
+        shown += got;
+    }
+    if (dropped) {
+        char note[WORK_BUFFER_SIZE];
+        wsprintfA(note, "\r\n[%lu more bytes of output not shown: the pane keeps the first %lu MB]\r\n",
+                  dropped, (unsigned long)(OUTPUT_LIMIT >> 20));
+        appendOutputText(note);
+    }
+    DWORD exitCode = 0;
+    WaitForSingleObject(process, POLL_MS);
+    if (!GetExitCodeProcess(process, &exitCode) || exitCode == STILL_ACTIVE)
+        exitCode = 0;
+    return exitCode;
+}
+
 }  // namespace
 
 void appendOutput(const char* text) { appendOutputText(text); }
 
-void runCaptured(const char* commandLine, RunOutput conversion)
+DWORD runCaptured(const char* commandLine, RunOutput conversion)
 {
+    DWORD exitCode = 0;
     appendOutputText("\r\n");
     appendOutputText(commandLine);
     appendOutputText("\r\n");
@@ -83,17 +142,12 @@ void runCaptured(const char* commandLine, RunOutput conversion)
                 appendMessage(TEXT_NO_PROCESS);
                 ++g.errorCount;
             } else {
-                // Only the child may hold the write end now, so the reads
-                // below end when the child (and whatever it started) is done.
+                // Only the child may hold the write end now, so the pipe
+                // breaks when the child and whatever it started are done.
                 CloseHandle(writeEnd);
-                CloseHandle(process.hProcess);
                 CloseHandle(process.hThread);
-                DWORD got = 0;
-                while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, nullptr, nullptr) &&
-                       ReadFile(readEnd, buffer, READ_CHUNK, &got, nullptr)) {
-                    buffer[got] = '\0';
-                    appendChildBytes(buffer, got, conversion);
-                }
+                exitCode = readUntilDone(readEnd, process.hProcess, buffer, conversion);
+                CloseHandle(process.hProcess);
                 CloseHandle(readEnd);
             }
         }
@@ -101,4 +155,5 @@ void runCaptured(const char* commandLine, RunOutput conversion)
     }
     UpdateWindow(g.outputControl);
     SetFocus(g.outputControl);
+    return exitCode;
 }

@@ -94,7 +94,9 @@ int showMessage(const char* text, const char* caption, UINT style);  // owner: h
 
 // build/runner.cpp
 enum RunOutput { OUTPUT_FROM_OEM, OUTPUT_AS_IS };
-void runCaptured(const char* commandLine, RunOutput conversion = OUTPUT_FROM_OEM);
+// Returns the child's exit code; 0 when it could not be started (errorCount
+// then tells) or when it is still running because something else ended the run.
+DWORD runCaptured(const char* commandLine, RunOutput conversion = OUTPUT_FROM_OEM);
 void appendOutput(const char* text);
 
 // build/assemble.cpp

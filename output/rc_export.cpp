@@ -9,7 +9,6 @@
 namespace {
 
 const char RC_INC_NAME[] = "rc.inc";
-const char TEMP_SUFFIX[] = ".tmp";
 
 // rc.inc beside the resource script, and the file the lines go to first.
 // False when either path would not fit the platform's path limit.
@@ -21,10 +20,9 @@ bool makeOutputPaths(const char* resourceScript, char* finalPath, char* tempPath
     PathRemoveFileSpecA(finalPath);
     if (!PathAppendA(finalPath, RC_INC_NAME))
         return false;
-    if (lstrlenA(finalPath) + lstrlenA(TEMP_SUFFIX) >= MAX_PATH)
-        return false;
+    // "rc.in~": as long as the final name, so that it fits wherever rc.inc does.
     lstrcpyA(tempPath, finalPath);
-    lstrcatA(tempPath, TEMP_SUFFIX);
+    tempPath[lstrlenA(tempPath) - 1] = '~';
     return true;
 }
 
@@ -49,17 +47,19 @@ DWORD exportResourceDefinitions()
     if (!resourceScript)
         return 0;
 
+    // A null list start is no list at all (the host has not read the script):
+    // the rc.inc that the sources include is left as it is.
+    const ResourceDefinition* list = g.definitionsVar ? *g.definitionsVar : nullptr;
     char finalPath[MAX_PATH], tempPath[MAX_PATH];
-    if (makeOutputPaths(resourceScript, finalPath, tempPath) && !isReadOnlyFile(finalPath)) {
+    if (list && makeOutputPaths(resourceScript, finalPath, tempPath) && !isReadOnlyFile(finalPath)) {
         // The lines go to a file of their own first, so that a write failing
         // part-way leaves the previous rc.inc as it was.
         HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             bool writeFailed = false;
-            const ResourceDefinition* list = g.definitionsVar ? *g.definitionsVar : nullptr;
             const unsigned char* record = (const unsigned char*)list;
-            for (; record && !isListEnd(record); record += DEFINITION_RECORD_SIZE) {
+            for (; !isListEnd(record); record += DEFINITION_RECORD_SIZE) {
                 char line[DEFINITION_LINE_MAX];
                 DWORD length = (DWORD)formatDefinitionLine(line, record);
                 DWORD written = 0;

@@ -109,7 +109,12 @@ int readKeepRc()
 
 void readAssemblerPath(char* out)
 {
-    GetPrivateProfileStringA("FASM", "PATH", "", out, WORK_BUFFER_SIZE, addInsIniPath());
+    // A stored path longer than the buffer would come back cut, and a cut
+    // path may name another program (the system even adds ".exe" to it).
+    // It counts as no path, so the user is asked for one.
+    char path[4 * WORK_BUFFER_SIZE];
+    DWORD n = GetPrivateProfileStringA("FASM", "PATH", "", path, sizeof path, addInsIniPath());
+    lstrcpynA(out, n < WORK_BUFFER_SIZE ? path : "", WORK_BUFFER_SIZE);
 }
 
 void readProjectCompiler(const char* projectFile, char* out)
