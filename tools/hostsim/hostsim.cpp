@@ -9,6 +9,8 @@
 #include <string.h>
 
 #include <deque>
+#include <map>
+#include <set>
 
 namespace hostsim {
 namespace {
@@ -41,6 +43,15 @@ const UINT kWatchdogMs = 5000;
 const int kPaneHeight = 180;
 const UINT kFirstCommandId = 20001;
 const int kMdiFirstChild = 50000;
+// Shown windows only: room left of the text for the error marker.
+const int kMarkMargin = 12;
+const COLORREF kMarkLineColor = RGB(255, 200, 200);
+const COLORREF kMarkBarColor = RGB(210, 0, 0);
+const COLORREF kHighlightColor = RGB(255, 232, 130);
+// Raster operation DPa: the brush tints white background while dark text
+// stays dark, and painting twice gives the same pixels, so it can run after
+// every paint of any part of the control.
+const DWORD kTintRop = 0x00A000C9;
 
 HINSTANCE instance() { return GetModuleHandleA(nullptr); }
 
@@ -61,6 +72,12 @@ std::string className(HWND h) {
 
 }  // namespace
 
+// What the private editor messages left on a control, for drawing it.
+struct LineDecor {
+    std::map<int, LPARAM> marks;  // line -> mark kind
+    std::set<int> highlights;
+};
+
 struct Child {
     HWND hwnd = nullptr;
     HWND editor = nullptr;
@@ -68,6 +85,7 @@ struct Child {
     bool open = true;
     std::string text;  // initial text, used at creation
     std::vector<EditorEvent> events;
+    LineDecor decor;
     SimChildRecord rec{};
 };
 
@@ -77,6 +95,8 @@ struct Host::Impl {
     HMENU menu = nullptr, windowMenu = nullptr;
     HACCEL accel = nullptr;  // the host's accelerator-table variable
     HHOOK cbtHook = nullptr;
+    bool visible = false;  // shown to a user: dialogs wait for them, marks are drawn
+    HFONT shownFont = nullptr;
     bool inRun = false;
     UINT nextCommandId = kFirstCommandId;
 
@@ -88,6 +108,7 @@ struct Host::Impl {
     WNDPROC outputOrig = nullptr;
     WNDPROC editorOrig = nullptr;
     std::vector<EditorEvent> outputEvents;
+    LineDecor outputDecor;
 
     std::vector<Child*> set1, set2, closed;
 
@@ -117,6 +138,7 @@ struct Host::Impl {
     void answerDialog(HWND dlg);
     void watchdog(HWND dlg);
     LRESULT ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l);
+    bool visibleCommand(UINT id);
     void childClosed(HWND h);
 };
 
@@ -234,6 +256,85 @@ void recordPrivate(std::vector<EditorEvent>& events, UINT m, WPARAM w, LPARAM l)
     events.push_back(EditorEvent{m, w, l});
 }
 
+void applyDecor(HWND h, LineDecor& d, UINT m, WPARAM w, LPARAM l, bool visible) {
+    int line = (int)w;
+    switch (m) {
+    case HEM_SETLINEHIGHLIGHT:
+        if (l) d.highlights.insert(line);
+        else d.highlights.erase(line);
+        break;
+    case HEM_SETLINEMARK:
+        if (l) d.marks[line] = l;
+        else d.marks.erase(line);
+        break;
+    case HEM_CLEARMARKS:
+        for (auto it = d.marks.begin(); it != d.marks.end();)
+            it = (l == 0 || it->second == l) ? d.marks.erase(it) : std::next(it);
+        break;
+    }
+    if (visible) InvalidateRect(h, nullptr, TRUE);
+}
+
+// The band a line occupies in the control's client area; false when the
+// line does not exist.
+bool lineBand(HWND h, int line, int& top, int& bottom) {
+    if (line < 0) return false;
+    LRESULT first = SendMessageA(h, EM_LINEINDEX, line, 0);
+    if (first < 0) return false;
+    POINTL pt{0, 0};
+    SendMessageA(h, EM_POSFROMCHAR, (WPARAM)&pt, first);
+    top = pt.y;
+    LRESULT next = line + 1 < SendMessageA(h, EM_GETLINECOUNT, 0, 0) ? SendMessageA(h, EM_LINEINDEX, line + 1, 0) : -1;
+    POINTL np{0, 0};
+    if (next > first) SendMessageA(h, EM_POSFROMCHAR, (WPARAM)&np, next);
+    if (next > first && np.y > pt.y) {
+        bottom = np.y;
+    } else {
+        HDC dc = GetDC(h);
+        HFONT font = (HFONT)SendMessageA(h, WM_GETFONT, 0, 0);
+        HGDIOBJ old = SelectObject(dc, font ? (HGDIOBJ)font : GetStockObject(ANSI_FIXED_FONT));
+        TEXTMETRICA tm{};
+        GetTextMetricsA(dc, &tm);
+        SelectObject(dc, old);
+        ReleaseDC(h, dc);
+        bottom = top + (tm.tmHeight > 0 ? tm.tmHeight : 14);
+    }
+    return true;
+}
+
+// Drawn over what the rich edit painted: it knows nothing of these lines.
+void paintDecor(HWND h, const LineDecor& d, bool markMargin) {
+    if (!markMargin && d.marks.empty() && d.highlights.empty()) return;
+    RECT client;
+    GetClientRect(h, &client);
+    HideCaret(h);
+    HDC dc = GetDC(h);
+    if (markMargin) {
+        // Outside the formatting rectangle the control leaves old pixels.
+        RECT strip{client.left, client.top, client.left + kMarkMargin, client.bottom};
+        FillRect(dc, &strip, GetSysColorBrush(COLOR_WINDOW));
+    }
+    auto tint = [&](int line, COLORREF color) {
+        int top, bottom;
+        if (!lineBand(h, line, top, bottom) || bottom <= client.top || top >= client.bottom) return;
+        HBRUSH b = CreateSolidBrush(color);
+        HGDIOBJ old = SelectObject(dc, b);
+        PatBlt(dc, client.left, top, client.right - client.left, bottom - top, kTintRop);
+        SelectObject(dc, old);
+        DeleteObject(b);
+        if (markMargin && color == kMarkLineColor) {
+            RECT bar{client.left + 2, top + 1, client.left + kMarkMargin - 3, bottom - 1};
+            HBRUSH red = CreateSolidBrush(kMarkBarColor);
+            FillRect(dc, &bar, red);
+            DeleteObject(red);
+        }
+    };
+    for (int line : d.highlights) tint(line, kHighlightColor);
+    for (const auto& m : d.marks) tint(m.first, kMarkLineColor);
+    ReleaseDC(h, dc);
+    ShowCaret(h);
+}
+
 bool isPrivateEditorMessage(UINT m) {
     return m == HEM_SETLINEHIGHLIGHT || m == HEM_SETLINEMARK || m == HEM_CLEARMARKS;
 }
@@ -244,7 +345,21 @@ LRESULT CALLBACK editorProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     WNDPROC orig = im ? im->editorOrig : nullptr;
     if (c && isPrivateEditorMessage(m)) {
         recordPrivate(c->events, m, w, l);
+        applyDecor(h, c->decor, m, w, l, im && im->visible);
         return 1;
+    }
+    if (m == WM_PAINT && c && orig && im && im->visible) {
+        LRESULT r = CallWindowProcA(orig, h, m, w, l);
+        paintDecor(h, c->decor, true);
+        return r;
+    }
+    if (m == WM_SIZE && c && orig && im && im->visible) {
+        // Riched32 here ignores EM_SETMARGINS; a narrower formatting
+        // rectangle keeps the text clear of the error marker.
+        LRESULT r = CallWindowProcA(orig, h, m, w, l);
+        RECT fr{kMarkMargin, 1, LOWORD(l), HIWORD(l)};
+        if (fr.right > fr.left) SendMessageA(h, EM_SETRECT, 0, (LPARAM)&fr);
+        return r;
     }
     if (m == WM_NCDESTROY) {
         RemovePropA(h, kChildProp);
@@ -260,12 +375,26 @@ LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     WNDPROC orig = im->outputOrig;
     if (im->outProc) {
         LRESULT r = im->outProc(h, m, w, l);
-        if (m == WM_LBUTTONDBLCLK) im->lastOutResult = r;
+        if (m == WM_LBUTTONDBLCLK) {
+            im->lastOutResult = r;
+            // A user who jumped to a source line types there next.
+            if (r && im->visible) {
+                HWND active = (HWND)SendMessageA(im->mdiClient, WM_MDIGETACTIVE, 0, 0);
+                HWND ed = active ? GetDlgItem(active, 1) : nullptr;
+                if (ed) SetFocus(ed);
+            }
+        }
         if (r) return r;
     }
     if (isPrivateEditorMessage(m)) {
         recordPrivate(im->outputEvents, m, w, l);
+        applyDecor(h, im->outputDecor, m, w, l, im->visible);
         return 1;
+    }
+    if (m == WM_PAINT && im->visible) {
+        LRESULT r = CallWindowProcA(orig, h, m, w, l);
+        paintDecor(h, im->outputDecor, false);
+        return r;
     }
     if (m == WM_NCDESTROY) {
         RemovePropA(h, kImplProp);
@@ -307,7 +436,7 @@ LRESULT CALLBACK childProc(HWND h, UINT m, WPARAM w, LPARAM l) {
                                         ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
                                     0, 0, rc.right, rc.bottom, h, (HMENU)1, instance(), nullptr);
         if (!c->editor) return -1;
-        SendMessageA(c->editor, WM_SETFONT, (WPARAM)GetStockObject(ANSI_FIXED_FONT), 0);
+        SendMessageA(c->editor, WM_SETFONT, (WPARAM)(im && im->shownFont ? im->shownFont : GetStockObject(ANSI_FIXED_FONT)), 0);
         SendMessageA(c->editor, EM_EXLIMITTEXT, 0, 64 * 1024 * 1024);
         SetWindowTextA(c->editor, c->text.c_str());
         SendMessageA(c->editor, EM_SETMODIFY, FALSE, 0);
@@ -482,6 +611,8 @@ void Host::Impl::answerDialog(HWND dlg) {
             button = shape.defaultButton;
             host->unexpectedDialogs++;
         }
+    } else if (visible) {
+        return;  // nothing scripted: the user answers it
     } else {
         host->unexpectedDialogs++;
         button = shape.isMessageBox ? shape.defaultButton : IDCANCEL;
@@ -504,6 +635,34 @@ void Host::Impl::watchdog(HWND dlg) {
     host->unexpectedDialogs++;
     fprintf(stderr, "hostsim: dialog \"%s\" still open after its answer; ending it\n", windowText(dlg).c_str());
     EndDialog(dlg, IDCANCEL);
+}
+
+// The commands a user of the shown host reaches that tests never send;
+// true when handled here.
+bool Host::Impl::visibleCommand(UINT id) {
+    const char* name = nullptr;
+    switch (id) {
+    case HC_SIM_ADDIN_SETUP:
+        if (host->config) host->config(&host->handles, 0);
+        else SendMessageA(status, SB_SETTEXTA, 0, (LPARAM) "no add-in loaded");
+        return true;
+    case HC_SIM_CASCADE: SendMessageA(mdiClient, WM_MDICASCADE, 0, 0); return true;
+    case HC_SIM_TILE: SendMessageA(mdiClient, WM_MDITILE, MDITILE_VERTICAL, 0); return true;
+    case HC_SIM_EXIT: PostMessageA(frame, WM_CLOSE, 0, 0); return true;
+    case HC_SAVE_ALL: name = "Save all"; break;
+    case HC_COMPILE_RESOURCES: name = "Compile resources"; break;
+    case HC_ASSEMBLE: name = "Assemble"; break;
+    case HC_BUILD: name = "Build"; break;
+    case HC_RUN: name = "Run"; break;
+    case HC_RUN_ALTERNATE: name = "Run with debugger"; break;
+    case HC_EXPORT_RESOURCE_DEFINITIONS: name = "Export resource definitions"; break;
+    default: return false;
+    }
+    // The simulator has no compiler or debugger of its own: say that the
+    // command got through to the host, which is what the add-in decides.
+    std::string text = std::string("host command: ") + name;
+    SendMessageA(status, SB_SETTEXTA, 0, (LPARAM)text.c_str());
+    return true;
 }
 
 LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
@@ -534,6 +693,7 @@ LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
             for (auto* list : {&set1, &set2})
                 for (Child* c : *list) SendMessageA(c->editor, EM_SETMODIFY, FALSE, 0);
         }
+        if (visible && visibleCommand(id)) return 0;
         break;  // DefFrameProc handles the window-menu child ids
     }
     case WM_MEASUREITEM: {
@@ -590,6 +750,7 @@ LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 
 Host::Host(bool visible) : impl_(new Impl) {
     impl_->host = this;
+    impl_->visible = visible;
     t_impl = impl_;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
@@ -603,6 +764,10 @@ Host::Host(bool visible) : impl_(new Impl) {
     AppendMenuA(file, MF_STRING, 10001, "&New");
     AppendMenuA(file, MF_STRING, 10002, "&Open...");
     AppendMenuA(file, MF_STRING, HC_SAVE_ALL, "Save &all");
+    if (visible) {
+        AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(file, MF_STRING, HC_SIM_EXIT, "E&xit");
+    }
     HMENU make = CreatePopupMenu();
     AppendMenuA(make, MF_STRING, HC_COMPILE_RESOURCES, "Compile &resources");
     AppendMenuA(make, MF_STRING, HC_ASSEMBLE, "&Assemble");
@@ -615,11 +780,18 @@ Host::Host(bool visible) : impl_(new Impl) {
     HMENU resources = CreatePopupMenu();
     AppendMenuA(resources, MF_STRING, HC_EXPORT_RESOURCE_DEFINITIONS, "&Export resource definitions");
     impl_->windowMenu = CreatePopupMenu();
-    AppendMenuA(impl_->windowMenu, MF_STRING, 10901, "&Cascade");
+    AppendMenuA(impl_->windowMenu, MF_STRING, HC_SIM_CASCADE, "&Cascade");
+    if (visible) AppendMenuA(impl_->windowMenu, MF_STRING, HC_SIM_TILE, "&Tile");
     impl_->menu = CreateMenu();
     AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)file, "&File");
     AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)make, "&Make");
     AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)resources, "&Resources");
+    if (visible) {
+        // Where the real host lists its add-ins and their setup.
+        HMENU addIns = CreatePopupMenu();
+        AppendMenuA(addIns, MF_STRING, HC_SIM_ADDIN_SETUP, "tordel &setup...");
+        AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)addIns, "&Add-ins");
+    }
     AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)impl_->windowMenu, "&Window");
 
     impl_->frame = CreateWindowExA(0, kFrameClass, "Host simulator", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 10,
@@ -629,6 +801,10 @@ Host::Host(bool visible) : impl_(new Impl) {
     impl_->status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
                                     impl_->frame, (HMENU)0xCB0, instance(), nullptr);
     int parts[5] = {160, 320, 480, 640, -1};
+    if (visible) {  // room for the name of the host command that ran last
+        parts[0] = 280;
+        parts[1] = 400;
+    }
     SendMessageA(impl_->status, SB_SETPARTS, 5, (LPARAM)parts);
 
     CLIENTCREATESTRUCT ccs{impl_->windowMenu, (UINT)kMdiFirstChild};
@@ -643,7 +819,11 @@ Host::Host(bool visible) : impl_(new Impl) {
                                         ES_AUTOHSCROLL | ES_NOHIDESEL,
                                     0, 0, 1000, kPaneHeight, impl_->pane, (HMENU)1, instance(), nullptr);
     if (!impl_->output) fprintf(stderr, "hostsim: cannot create the RICHEDIT output (error %lu)\n", GetLastError());
-    SendMessageA(impl_->output, WM_SETFONT, (WPARAM)GetStockObject(ANSI_FIXED_FONT), 0);
+    if (visible)  // the stock fixed font is a coarse bitmap face on a screen
+        impl_->shownFont = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New");
+    SendMessageA(impl_->output, WM_SETFONT,
+                 (WPARAM)(impl_->shownFont ? impl_->shownFont : GetStockObject(ANSI_FIXED_FONT)), 0);
     SendMessageA(impl_->output, EM_EXLIMITTEXT, 0, 256 * 1024 * 1024);
     SetPropA(impl_->output, kImplProp, (HANDLE)impl_);
     impl_->outputOrig = (WNDPROC)SetWindowLongPtrA(impl_->output, GWLP_WNDPROC, (LONG_PTR)outputProc);
@@ -687,6 +867,7 @@ Host::~Host() {
     if (IsWindow(impl_->frame)) DestroyWindow(impl_->frame);
     if (impl_->cbtHook) UnhookWindowsHookEx(impl_->cbtHook);
     if (impl_->accel) DestroyAcceleratorTable(impl_->accel);
+    if (impl_->shownFont) DeleteObject(impl_->shownFont);
     for (auto* list : {&impl_->set1, &impl_->set2, &impl_->closed})
         for (Child* c : *list) delete c;
     if (t_impl == impl_) t_impl = nullptr;
@@ -764,6 +945,7 @@ HWND Host::openChild(const std::string& fullPath, DWORD fileType, const std::str
     MDICREATESTRUCTA mcs{};
     mcs.szClass = kChildClass;
     std::string title = fullPath.substr(0, 250);
+    if (impl_->visible) title = fullPath.substr(fullPath.find_last_of("\\/") + 1);  // the name is what a user looks for
     mcs.szTitle = title.c_str();
     mcs.hOwner = instance();
     mcs.x = mcs.y = mcs.cx = mcs.cy = CW_USEDEFAULT;

@@ -13,6 +13,15 @@
 
 namespace hostsim {
 
+// Commands of the simulator's own menu items. The Window menu's Cascade is
+// there in every host; the others only in a shown one (Host(true)).
+enum : UINT {
+    HC_SIM_CASCADE = 10901,
+    HC_SIM_TILE = 10902,
+    HC_SIM_EXIT = 10950,
+    HC_SIM_ADDIN_SETUP = 10960,  // calls KXAddInConfig, like the real host's add-in manager
+};
+
 // A message box or modal dialog that opened while the simulator was running.
 struct DialogSeen {
     bool isMessageBox = false;  // false: another dialog (the setup dialog, the Open dialog)

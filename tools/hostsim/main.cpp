@@ -13,7 +13,19 @@
 //               [--accel <same as --cmd>]  (as an accelerator: high word 1)
 //               [--dblclick <line>] [--dblclick-error] [--dblclick-text TEXT]  (first line containing TEXT)
 //               [--print status|output|editors|accel|menu|dialogs|commands|paths ...]
-// --visible shows the windows and runs the message loop after the last action.
+//               [--arrange cascade|tile|tile-across|maximize]  (the MDI children, at that point)
+// --visible shows the windows and runs the message loop after the last action;
+// the frame then has an Add-ins menu (tordel setup...) and Exit, Tile, and
+// dialogs nobody scripted with --answer wait for the user. With --visible:
+//   --window X,Y,W,H     frame position and size
+//   --show-menu A>B      once shown, opens menu A from the menu bar, then its
+//                        popup B, with the keys a user would press
+//   --show-config        once shown, picks Add-ins > tordel setup...
+//   --exit-after MS      ends the program MS milliseconds after it started
+//   --steady-caret       the caret does not blink (a picture always has it)
+// "hostsim: shown" on stdout says that the window and what --show-* asked for
+// are on the screen (a script takes its picture then).
+#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -270,20 +282,155 @@ void print(Host& host, State& st, const std::string& what) {
     }
 }
 
+// ---- what happens once the window is on the screen -------------------------
+
+struct Scene {
+    Host* host = nullptr;
+    std::vector<std::string> menuPath;  // --show-menu, split at '>'
+    bool showConfig = false;
+    enum Step { Mapping, OpenMenu, WalkMenu, WaitSubmenu, OpenConfig, Settle, Done } step = Mapping;
+    int ticks = 0;
+    HMENU popup = nullptr;  // the menu bar's popup named first in menuPath
+    UINT_PTR timer = 0;
+};
+Scene g_scene;
+const UINT kSceneTickMs = 100;
+
+char mnemonicOf(const std::string& caption) {
+    size_t amp = caption.find('&');
+    return amp != std::string::npos && amp + 1 < caption.size() ? caption[amp + 1] : caption.empty() ? 0 : caption[0];
+}
+
+int visibleMenuWindows() {
+    int n = 0;
+    for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w; w = FindWindowExA(nullptr, w, "#32768", nullptr))
+        if (IsWindowVisible(w)) ++n;
+    return n;
+}
+
+void postKey(HWND to, UINT vk) {
+    PostMessageA(to, WM_KEYDOWN, vk, 1);
+    PostMessageA(to, WM_KEYUP, vk, 0xC0000001);
+}
+
+// A thread timer: it keeps firing inside the menu's and the dialog's own
+// message loops, which is where the later steps happen.
+void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD) {
+    Scene& s = g_scene;
+    HWND frame = s.host->frame();
+    ++s.ticks;
+    switch (s.step) {
+    case Scene::Mapping:
+        if (s.ticks < 5) return;  // let the X server map and paint the frame
+        s.ticks = 0;
+        s.step = !s.menuPath.empty() ? Scene::OpenMenu : s.showConfig ? Scene::OpenConfig : Scene::Settle;
+        return;
+    case Scene::OpenMenu: {
+        HMENU bar = s.host->mainMenu();
+        for (int i = 0; i < GetMenuItemCount(bar); ++i) {
+            MENUITEMINFOA mi;
+            std::string caption = menuCaption(bar, i, mi);
+            if (mi.hSubMenu && lstrcmpiA(withoutShortcut(caption).c_str(), s.menuPath[0].c_str()) == 0) {
+                s.popup = mi.hSubMenu;
+                // Alt plus the item's letter, as the keyboard interface sends it.
+                PostMessageA(frame, WM_SYSCOMMAND, SC_KEYMENU, (LPARAM)(unsigned char)tolower(mnemonicOf(caption)));
+                break;
+            }
+        }
+        if (!s.popup) {
+            fprintf(stderr, "hostsim: no menu \"%s\" in the menu bar\n", s.menuPath[0].c_str());
+            s.step = Scene::Settle;
+            return;
+        }
+        s.step = s.menuPath.size() > 1 ? Scene::WalkMenu : Scene::WaitSubmenu;
+        s.ticks = 0;
+        return;
+    }
+    case Scene::WalkMenu: {
+        if (visibleMenuWindows() < 1) {
+            if (s.ticks > 30) { fprintf(stderr, "hostsim: the menu did not open\n"); s.step = Scene::Settle; }
+            return;
+        }
+        int n = GetMenuItemCount(s.popup), target = -1, hilite = -1;
+        for (int i = 0; i < n; ++i) {
+            MENUITEMINFOA mi;
+            std::string caption = withoutShortcut(menuCaption(s.popup, i, mi));
+            if (lstrcmpiA(caption.c_str(), s.menuPath[1].c_str()) == 0) target = i;
+            if (GetMenuState(s.popup, i, MF_BYPOSITION) & MF_HILITE) hilite = i;
+        }
+        if (target < 0 || s.ticks > 40) {
+            fprintf(stderr, "hostsim: cannot reach \"%s\" in the menu\n", s.menuPath[1].c_str());
+            s.step = Scene::Settle;
+        } else if (hilite == target) {
+            postKey(frame, VK_RIGHT);
+            s.step = Scene::WaitSubmenu;
+            s.ticks = 0;
+        } else {
+            postKey(frame, VK_DOWN);
+        }
+        return;
+    }
+    case Scene::WaitSubmenu:
+        if (visibleMenuWindows() >= (int)s.menuPath.size() || s.ticks > 30) {
+            s.step = Scene::Settle;
+            s.ticks = 0;
+        }
+        return;
+    case Scene::OpenConfig:
+        s.step = Scene::Settle;  // the ticks go on inside the dialog
+        s.ticks = 0;
+        PostMessageA(frame, WM_COMMAND, hostsim::HC_SIM_ADDIN_SETUP, 0);
+        return;
+    case Scene::Settle:
+        if (s.ticks < 8) return;
+        printf("hostsim: shown\n");
+        fflush(stdout);
+        s.step = Scene::Done;
+        KillTimer(nullptr, s.timer);
+        return;
+    case Scene::Done:
+        return;
+    }
+}
+
+void CALLBACK exitTick(HWND, UINT, UINT_PTR, DWORD) {
+    fflush(stdout);
+    fflush(stderr);
+    ExitProcess(0);
+}
+
+void arrange(Host& host, const std::string& how) {
+    HWND mdi = host.mdiClient();
+    if (how == "cascade") SendMessageA(mdi, WM_MDICASCADE, 0, 0);
+    else if (how == "tile") SendMessageA(mdi, WM_MDITILE, MDITILE_VERTICAL, 0);
+    else if (how == "tile-across") SendMessageA(mdi, WM_MDITILE, MDITILE_HORIZONTAL, 0);
+    else if (how == "maximize") SendMessageA(mdi, WM_MDIMAXIMIZE, (WPARAM)host.activeChild(), 0);
+    else fprintf(stderr, "hostsim: unknown --arrange %s\n", how.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool visible = false;
     for (int i = 1; i < argc; ++i)
         if (strcmp(argv[i], "--visible") == 0) visible = true;
+    // Before anything can block (a dialog of --config waits for its user).
+    for (int i = 1; i + 1 < argc; ++i) {
+        long ms;
+        if (strcmp(argv[i], "--exit-after") == 0 && parseInt(argv[i + 1], ms) && ms > 0)
+            SetTimer(nullptr, 0, (UINT)ms, exitTick);
+    }
+    for (int i = 1; i < argc; ++i)
+        if (visible && strcmp(argv[i], "--steady-caret") == 0) SetCaretBlinkTime(INFINITE);
     Host host(visible);
     State st;
+    g_scene.host = &host;
 
     for (int i = 1; i < argc; ++i) {
         std::string opt = argv[i];
         if (opt == "--visible") continue;
         if (i + 1 >= argc && opt != "--dblclick-error" && opt != "--config" && opt != "--unload" &&
-            opt != "--close-project")
+            opt != "--close-project" && opt != "--show-config" && opt != "--steady-caret")
             return fail("missing value after ", opt.c_str());
         std::string val = (i + 1 < argc) ? argv[i + 1] : "";
         if (opt == "--dll") {
@@ -386,6 +533,30 @@ int main(int argc, char** argv) {
         } else if (opt == "--print") {
             ++i;
             print(host, st, val);
+        } else if (opt == "--arrange") {
+            ++i;
+            arrange(host, val);
+        } else if (opt == "--window") {
+            ++i;
+            int x, y, w, h;
+            if (sscanf(val.c_str(), "%d,%d,%d,%d", &x, &y, &w, &h) != 4) return fail("--window wants X,Y,W,H, got ", val.c_str());
+            MoveWindow(host.frame(), x, y, w, h, TRUE);
+        } else if (opt == "--show-menu") {
+            ++i;
+            g_scene.menuPath.clear();
+            size_t from = 0;
+            while (true) {
+                size_t gt = val.find('>', from);
+                g_scene.menuPath.push_back(val.substr(from, gt == std::string::npos ? std::string::npos : gt - from));
+                if (gt == std::string::npos) break;
+                from = gt + 1;
+            }
+        } else if (opt == "--show-config") {
+            g_scene.showConfig = true;
+        } else if (opt == "--steady-caret") {
+            // set before the host was made
+        } else if (opt == "--exit-after") {
+            ++i;  // armed before the host was made
         } else {
             return fail("unknown option ", opt.c_str());
         }
@@ -394,7 +565,10 @@ int main(int argc, char** argv) {
     if (host.pendingAnswers()) fprintf(stderr, "hostsim: %u answers were not used\n", (unsigned)host.pendingAnswers());
     if (host.unexpectedDialogs) fprintf(stderr, "hostsim: %d unexpected dialogs\n", host.unexpectedDialogs);
     int rc = 0;
-    if (visible) rc = host.run();
+    if (visible) {
+        g_scene.timer = SetTimer(nullptr, 0, kSceneTickMs, sceneTick);
+        rc = host.run();
+    }
     fflush(stdout);
     return rc;
 }
