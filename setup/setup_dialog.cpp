@@ -62,8 +62,20 @@ bool saveSettings(HWND dialog)
     GetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, path, sizeof path);
     bool keep = SendDlgItemMessageA(dialog, IDC_KEEP_RC, BM_GETCHECK, 0, 0) == BST_CHECKED;
     DWORD error = ERROR_SUCCESS;
-    writeValue("FASM", "PATH", path, addInsIniPath(), &error);
-    writeValue("FASM", "KeepRC", keep ? "1" : "0", addInsIniPath(), &error);
+    // The profile functions may take a write into their cache and fail only
+    // when the file is written out, saying nothing: a name too long for any
+    // file is refused first, and the file must exist once flushed.
+    if (lstrlenA(addInsIniPath()) >= MAX_PATH) {
+        error = ERROR_FILENAME_EXCED_RANGE;
+    } else {
+        writeValue("FASM", "PATH", path, addInsIniPath(), &error);
+        writeValue("FASM", "KeepRC", keep ? "1" : "0", addInsIniPath(), &error);
+    }
+    if (error == ERROR_SUCCESS) {
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, addInsIniPath());
+        if (GetFileAttributesA(addInsIniPath()) == INVALID_FILE_ATTRIBUTES)
+            error = ERROR_WRITE_FAULT;
+    }
     if (error != ERROR_SUCCESS) {
         showWriteError(dialog, error, addInsIniPath());
         return false;
