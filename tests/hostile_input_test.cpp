@@ -570,10 +570,10 @@ std::string selfPath()
 // what it saw to the result file.
 TEST(HostileProbe, LoadInsideTheHost)
 {
-    std::string spec = env(PROBE_VARIABLE);
-    if (spec.empty())
+    std::string probe = env(PROBE_VARIABLE);
+    if (probe.empty())
         GTEST_SKIP() << "runs only as the host of a laid-out installation";
-    std::string dll = spec.substr(0, spec.find('|')), result = spec.substr(spec.find('|') + 1);
+    std::string dll = probe.substr(0, probe.find('|')), result = probe.substr(probe.find('|') + 1);
     hostsim::Host host;
     bool loaded = host.loadAddIn(dll);
     DWORD error = GetLastError();
