@@ -2,7 +2,6 @@
 // ASM as BAT.
 #include <windows.h>
 #include <richedit.h>
-#include <shellapi.h>
 #include <shlwapi.h>
 
 #include "host/addin.h"
@@ -73,7 +72,9 @@ void runFile(const char* path)
         ShowWindow(g.outputPane, SW_RESTORE);
         runCaptured(path);
     } else {
-        ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWDEFAULT);
+        typedef HINSTANCE(WINAPI * ShellExecuteProc)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+        if (auto shellExecute = (ShellExecuteProc)systemFunction("shell32.dll", "ShellExecuteA"))
+            shellExecute(nullptr, "open", path, nullptr, nullptr, SW_SHOWDEFAULT);
     }
     setStatus("");
 }

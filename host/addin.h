@@ -91,6 +91,9 @@ LRESULT finishCommand();           // status "FASM"; 1
 void refreshProjectState();
 bool redirectOutputOn();
 int showMessage(const char* text, const char* caption, UINT style);  // owner: host main window
+// A function of a system DLL that only a few commands need, loaded at first
+// use so that loading the add-in does not load the DLL; null when missing.
+FARPROC systemFunction(const char* module, const char* name);
 
 // build/runner.cpp
 enum RunOutput { OUTPUT_FROM_OEM, OUTPUT_AS_IS };

@@ -209,6 +209,16 @@ int showMessage(const char* text, const char* caption, UINT style)
     return MessageBoxA(g.mainWindow, text, caption, style);
 }
 
+FARPROC systemFunction(const char* module, const char* name)
+{
+    // Kept loaded once loaded: the shell may still be working for a call
+    // that has returned.
+    HMODULE dll = GetModuleHandleA(module);
+    if (!dll)
+        dll = LoadLibraryA(module);
+    return dll ? GetProcAddress(dll, name) : nullptr;
+}
+
 bool redirectOutputOn()
 {
     UINT state = GetMenuState(g.popup, g.redirectId, MF_BYCOMMAND);

@@ -54,6 +54,17 @@ void writeValue(const char* section, const char* key, const char* value, const c
     *error = last != ERROR_SUCCESS ? last : ERROR_WRITE_FAULT;
 }
 
+// The profile functions may keep writes in a cache and fail only when the
+// file is written out, saying nothing; once flushed, the file must exist.
+void flushValues(const char* file, DWORD* error)
+{
+    if (*error != ERROR_SUCCESS)
+        return;
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
+    if (GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
+        *error = ERROR_WRITE_FAULT;
+}
+
 // False when the settings could not be stored: the user is told, and the
 // dialog stays open with what was typed rather than closing as if saved.
 bool saveSettings(HWND dialog)
@@ -62,20 +73,14 @@ bool saveSettings(HWND dialog)
     GetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, path, sizeof path);
     bool keep = SendDlgItemMessageA(dialog, IDC_KEEP_RC, BM_GETCHECK, 0, 0) == BST_CHECKED;
     DWORD error = ERROR_SUCCESS;
-    // The profile functions may take a write into their cache and fail only
-    // when the file is written out, saying nothing: a name too long for any
-    // file is refused first, and the file must exist once flushed.
+    // A name too long for any file is refused before the cache takes it.
     if (lstrlenA(addInsIniPath()) >= MAX_PATH) {
         error = ERROR_FILENAME_EXCED_RANGE;
     } else {
         writeValue("FASM", "PATH", path, addInsIniPath(), &error);
         writeValue("FASM", "KeepRC", keep ? "1" : "0", addInsIniPath(), &error);
     }
-    if (error == ERROR_SUCCESS) {
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, addInsIniPath());
-        if (GetFileAttributesA(addInsIniPath()) == INVALID_FILE_ATTRIBUTES)
-            error = ERROR_WRITE_FAULT;
-    }
+    flushValues(addInsIniPath(), &error);
     if (error != ERROR_SUCCESS) {
         showWriteError(dialog, error, addInsIniPath());
         return false;
@@ -98,6 +103,7 @@ void exportTexts(HWND dialog)
     DWORD error = ERROR_SUCCESS;
     for (int id = 0; id < TEXT_COUNT; ++id)
         writeValue("DEFAULT", textKey((TextId)id), defaultText((TextId)id), uiFilePath(), &error);
+    flushValues(uiFilePath(), &error);
     if (error != ERROR_SUCCESS) {
         showWriteError(dialog, error, uiFilePath());
         return;
@@ -108,7 +114,9 @@ void exportTexts(HWND dialog)
 void browse(HWND dialog)
 {
     browseRequest.hwndOwner = dialog;
-    if (GetOpenFileNameA(&browseRequest))
+    typedef BOOL(WINAPI * GetOpenFileNameProc)(OPENFILENAMEA*);
+    auto getOpenFileName = (GetOpenFileNameProc)systemFunction("comdlg32.dll", "GetOpenFileNameA");
+    if (getOpenFileName && getOpenFileName(&browseRequest))
         SetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, browsePath);
 }
 

@@ -187,16 +187,6 @@ protected:
         return path;
     }
 
-    UINT assembleCurrentId()
-    {
-        HMENU owner;
-        int at;
-        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, &owner, &at) || at == 0)
-            return 0;
-        MENUITEMINFOA item = menuItemAt(owner, at - 1);
-        return (item.fType & MFT_OWNERDRAW) ? item.wID : 0;
-    }
-
     // Commands that reached the host from a given index on.
     std::vector<UINT> hostCommandsSince(size_t from)
     {

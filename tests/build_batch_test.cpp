@@ -5,15 +5,12 @@
 using hostsim::Answer;
 using testing_support::AddInTest;
 using testing_support::fileExists;
-using testing_support::findMenuItem;
-using testing_support::menuItemAt;
 
 namespace {
 
 class BatchTest : public AddInTest {
 protected:
     std::string folder;
-    HMENU popup = nullptr;
     UINT redirectId = 0, execBatId = 0, asmAsBatId = 0;
 
     void SetUp() override
@@ -23,13 +20,10 @@ protected:
         std::string project = makeProject("MASM");
         folder = project.substr(0, project.rfind('\\'));
         host->openProject(project);
-        HMENU owner;
-        int at;
-        ASSERT_TRUE(findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at));
-        popup = menuItemAt(owner, at - 1).hSubMenu;
-        redirectId = GetMenuItemID(popup, 0);
-        execBatId = GetMenuItemID(popup, 2);
-        asmAsBatId = GetMenuItemID(popup, 3);
+        ASSERT_TRUE(popup());
+        redirectId = popupItemId(0);
+        execBatId = popupItemId(2);
+        asmAsBatId = popupItemId(3);
     }
 
     std::string file(const std::string& name, const std::string& text)
@@ -42,11 +36,11 @@ protected:
     // The check mark of Redirect OUT is the setting.
     void redirect(bool on)
     {
-        if (((GetMenuState(popup, redirectId, MF_BYCOMMAND) & MF_CHECKED) != 0) != on) {
+        if (((GetMenuState(popup(), redirectId, MF_BYCOMMAND) & MF_CHECKED) != 0) != on) {
             host->command(redirectId);
             ASSERT_EQ(host->statusText(4), on ? "Redirection now is ON." : "Redirection now is OFF.");
         }
-        ASSERT_EQ((GetMenuState(popup, redirectId, MF_BYCOMMAND) & MF_CHECKED) != 0, on);
+        ASSERT_EQ((GetMenuState(popup(), redirectId, MF_BYCOMMAND) & MF_CHECKED) != 0, on);
     }
 
     // A shell run does not wait; the batch proves it ran by writing a file.

@@ -25,15 +25,6 @@ protected:
         host->openProject(projectFile, assemblerArguments, "");
     }
 
-    HMENU popup()
-    {
-        HMENU owner;
-        int at;
-        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at) || at == 0)
-            return nullptr;
-        return menuItemAt(owner, at - 1).hSubMenu;
-    }
-
     // The assembler is childproc.exe. The assembler line puts the main
     // source's name first, quoted: a source named "hold:0" is a step that
     // does nothing, and the project's assembler arguments are the script.

@@ -41,29 +41,10 @@ void expectSameTable(const std::vector<ACCEL>& actual, const std::vector<ACCEL>&
 
 class LifecycleTest : public AddInTest {
 protected:
-    HMENU popup()
-    {
-        HMENU owner;
-        int at;
-        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at) || at == 0)
-            return nullptr;
-        return menuItemAt(owner, at - 1).hSubMenu;
-    }
-    UINT popupItemId(int position) { return GetMenuItemID(popup(), position); }
     UINT redirectId() { return popupItemId(0); }
     UINT execBatId() { return popupItemId(2); }
     UINT asmAsBatId() { return popupItemId(3); }
 
-    // Id of the owner-drawn item just before 10504, or 0.
-    UINT assembleCurrentId()
-    {
-        HMENU owner;
-        int at;
-        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, &owner, &at) || at == 0)
-            return 0;
-        MENUITEMINFOA item = menuItemAt(owner, at - 1);
-        return (item.fType & MFT_OWNERDRAW) ? item.wID : 0;
-    }
     int countItems(HMENU menu, UINT id)
     {
         int n = 0;

@@ -130,15 +130,6 @@ protected:
         return {GetTickCount() - start, dog.fired()};
     }
 
-    HMENU popup()
-    {
-        HMENU owner;
-        int at;
-        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at) || at == 0)
-            return nullptr;
-        return menuItemAt(owner, at - 1).hSubMenu;
-    }
-
     Run runBatchRedirected(const std::string& text, DWORD limitMs)
     {
         load();

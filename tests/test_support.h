@@ -95,6 +95,29 @@ protected:
 
     void load() { ASSERT_TRUE(host->loadAddIn(inst.dllPath)) << inst.dllPath; }
 
+    // The add-in's "BATCH compilation" popup: the item before 10510, or null.
+    HMENU popup()
+    {
+        HMENU owner;
+        int at;
+        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at) || at == 0)
+            return nullptr;
+        return menuItemAt(owner, at - 1).hSubMenu;
+    }
+    // Redirect OUT at 0, the separator at 1, Execute first BAT at 2, Execute ASM as BAT at 3.
+    UINT popupItemId(int position) { return GetMenuItemID(popup(), position); }
+
+    // Id of the owner-drawn "Assemble current" just before 10504, or 0.
+    UINT assembleCurrentId()
+    {
+        HMENU owner;
+        int at;
+        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, &owner, &at) || at == 0)
+            return 0;
+        MENUITEMINFOA item = menuItemAt(owner, at - 1);
+        return (item.fType & MFT_OWNERDRAW) ? item.wID : 0;
+    }
+
     // A project folder with a project file naming the compiler ("" writes no key).
     std::string makeProject(const char* compiler, const std::string& name = "proj")
     {
