@@ -62,8 +62,6 @@ void renameInOutput(const char* batchName, const char* sourceName)
 
 }  // namespace
 
-bool redirectOutputOn();
-
 void runFile(const char* path)
 {
     char text[WORK_BUFFER_SIZE];

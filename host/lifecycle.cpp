@@ -7,6 +7,7 @@
 
 #include "host/accel_edit.h"
 #include "host/addin.h"
+#include "settings/text_core.h"
 
 AddInState g;
 
@@ -56,13 +57,6 @@ enum : size_t { ACCEL_SCRATCH_BYTES = 1024 };
 AccelEntry accelScratch[ACCEL_SCRATCH_BYTES / sizeof(AccelEntry) + 1];
 
 UINT popupId() { return (UINT)(UINT_PTR)g.popup; }
-
-bool textsEqual(const char* a, const char* b)
-{
-    while (*a && *a == *b)
-        ++a, ++b;
-    return *a == *b;
-}
 
 // Copies the host's current table into a buffer with room for `extra` more
 // entries; returns the buffer (scratch or heap) and the count, or null.

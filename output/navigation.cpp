@@ -5,24 +5,14 @@
 
 #include "host/addin.h"
 #include "output/line_parse.h"
-
-namespace {
-
-// Byte for byte: the locale's comparison (lstrcmpA) may call different
-// texts equal, and costs more than the rest of a long enumeration.
-bool sameText(const char* a, const char* b)
-{
-    while (*a && *a == *b)
-        ++a, ++b;
-    return *a == *b;
-}
-
-}  // namespace
+#include "settings/text_core.h"
 
 LRESULT CALLBACK jumpToErrorLine(HWND child, LPARAM lineIndex)
 {
     const ChildRecord* record = (const ChildRecord*)GetWindowLongA(child, 0);
-    if (!record || !sameText(record->fullPath, g.lineBuffer))
+    // Byte for byte: the locale's comparison may call different paths equal,
+    // and costs more than the rest of a long enumeration.
+    if (!record || !textsEqual(record->fullPath, g.lineBuffer))
         return 1;
     HWND editor = record->editor;
     SendMessageA(editor, HEM_SETLINEMARK, (WPARAM)lineIndex, HEM_MARK_ERROR);

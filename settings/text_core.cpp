@@ -32,3 +32,10 @@ void replaceChar(char* text, char from, char to)
         if (*text == from)
             *text = to;
 }
+
+bool textsEqual(const char* a, const char* b)
+{
+    while (*a && *a == *b)
+        ++a, ++b;
+    return *a == *b;
+}

@@ -12,3 +12,7 @@ int splitIntoSlots(const char* text, char* slots, size_t stride, int count);
 
 // Replaces every `from` in the NUL-terminated text by `to`, in place.
 void replaceChar(char* text, char from, char to);
+
+// True when the two NUL-terminated texts are equal byte for byte (no locale
+// rules, unlike lstrcmpA, which may call different texts equal).
+bool textsEqual(const char* a, const char* b);

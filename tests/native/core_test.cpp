@@ -147,6 +147,28 @@ struct ParseCase {
     int32_t index;
 };
 
+TEST(TextsEqual, ExactBytesOnly)
+{
+    struct Case {
+        const char* a;
+        const char* b;
+        bool equal;
+    } cases[] = {
+        {"FASM", "FASM", true},
+        {"", "", true},
+        {"FASM", "fasm", false},
+        {"FASM", "FASM ", false},
+        {"FAS", "FASM", false},
+        {"C:\\src\\a\xAD" "b.asm", "C:\\src\\ab.asm", false},  // a soft hyphen is not ignorable here
+        {"J\xDCrgen", "J\xDCrgen", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        EXPECT_EQ(textsEqual(c.a, c.b), c.equal);
+        EXPECT_EQ(textsEqual(c.b, c.a), c.equal);
+    }
+}
+
 TEST(ParseErrorLine, NameAndIndexFromTheFirstBracket)
 {
     const ParseCase cases[] = {
