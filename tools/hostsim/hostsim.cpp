@@ -108,6 +108,7 @@ struct Host::Impl {
     WNDPROC outputOrig = nullptr;
     WNDPROC editorOrig = nullptr;
     std::vector<EditorEvent> outputEvents;
+    size_t highlightEventsFrom = 0;  // events before the last WM_SETTEXT no longer show
     LineDecor outputDecor;
 
     std::vector<Child*> set1, set2, closed;
@@ -390,6 +391,11 @@ LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         recordPrivate(im->outputEvents, m, w, l);
         applyDecor(h, im->outputDecor, m, w, l, im->visible);
         return 1;
+    }
+    if (m == WM_SETTEXT) {
+        // Line highlights belong to the text: new text as a whole drops them.
+        im->outputDecor.highlights.clear();
+        im->highlightEventsFrom = im->outputEvents.size();
     }
     if (m == WM_PAINT && im->visible) {
         LRESULT r = CallWindowProcA(orig, h, m, w, l);
@@ -1071,7 +1077,8 @@ const std::vector<EditorEvent>& Host::outputEvents() const { return impl_->outpu
 
 int Host::highlightedOutputLine() const {
     int line = -1;
-    for (const EditorEvent& e : impl_->outputEvents) {
+    for (size_t i = impl_->highlightEventsFrom; i < impl_->outputEvents.size(); ++i) {
+        const EditorEvent& e = impl_->outputEvents[i];
         if (e.message != HEM_SETLINEHIGHLIGHT) continue;
         if (e.lParam) line = (int)e.wParam;
         else if ((int)e.wParam == line) line = -1;

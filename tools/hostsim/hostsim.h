@@ -142,8 +142,9 @@ public:
     void setOutputText(const std::string& text);
     LRESULT doubleClickOutputLine(int line);
     const std::vector<EditorEvent>& outputEvents() const;  // 2029 on the output control
-    // Added: the line highlighted now per outputEvents (last 2029 with lParam 1
-    // not since removed by 2029 with lParam 0 on that line), or -1.
+    // The line highlighted now per outputEvents (last 2029 with lParam 1 not
+    // since removed by 2029 with lParam 0 on that line), or -1. Replacing the
+    // whole text (WM_SETTEXT) drops every highlight, as it drops the lines.
     int highlightedOutputLine() const;
     bool outputPaneVisible() const;  // WS_VISIBLE bit of the pane itself
     HWND outputControl() const { return handles.outputControl; }
