@@ -14,11 +14,10 @@ char commandBuffer[COMMAND_LINE_MAX + 1];
 const char TEXT_ERROR_MARKER[] = "error:";
 const char TEXT_USAGE_MARKER[] = "usage:";
 
-const ChildRecord* recordOf(HWND child) { return (const ChildRecord*)GetWindowLongA(child, 0); }
 
 LRESULT CALLBACK countAndClearChild(HWND child, LPARAM)
 {
-    const ChildRecord* record = recordOf(child);
+    const ChildRecord* record = childRecordOf(child);
     if (!record)
         return 1;
     if (record->fileType == FILE_TYPE_RESOURCE_SCRIPT)
@@ -31,8 +30,8 @@ LRESULT CALLBACK countAndClearChild(HWND child, LPARAM)
 
 LRESULT CALLBACK stopAtType(HWND child, LPARAM fileType)
 {
-    const ChildRecord* record = recordOf(child);
-    if (!record || record->fileType != (DWORD)fileType)
+    const ChildRecord* record = childRecordOf(child);
+    if (!record || record->fileType != (HostSlot)fileType)
         return 1;
     g.mainSource = record->fullPath;
     return 0;
@@ -210,7 +209,7 @@ LRESULT onAssembleCurrent()
     if (!prepareBuild())
         return finishCommand();
     HWND active = (HWND)SendMessageA(g.mdiClient, WM_MDIGETACTIVE, 0, 0);
-    const ChildRecord* record = active ? recordOf(active) : nullptr;
+    const ChildRecord* record = active ? childRecordOf(active) : nullptr;
     if (record && record->fileType == FILE_TYPE_ASSEMBLY) {
         assembleSource(record->fullPath, "");
         return 1;

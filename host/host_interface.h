@@ -1,6 +1,5 @@
 // The host IDE's side of the add-in interface: the records it hands over,
 // the messages it answers and sends, and the command ids it runs.
-// All records are 32-bit layouts with 4-byte fields.
 #pragma once
 
 #include <windows.h>
@@ -58,32 +57,47 @@ enum : DWORD {
 // Callback for HM_ENUM_CHILDREN / HM_ENUM_OTHER_CHILDREN: 1 goes on, 0 stops.
 typedef LRESULT(CALLBACK* HostEnumProc)(HWND child, LPARAM userValue);
 
+// The documented layouts are the 32-bit host's: 4-byte fields at the offsets
+// below. Each field is one pointer-sized slot, so a 64-bit build of the same
+// sources (a test vehicle) finds field N/4 at slot N/4: 32-bit offset N is
+// (N / 4) * sizeof(void*) there.
+typedef UINT_PTR HostSlot;
+#define HOST_SLOT(n) ((n) * sizeof(HostSlot))
+#if defined(_WIN64)
+#define HOST_LAYOUT(type, field, offset32) \
+    static_assert(offsetof(type, field) == HOST_SLOT((offset32) / 4), #type " slot of " #field)
+#else
+#define HOST_LAYOUT(type, field, offset32) \
+    static_assert(offsetof(type, field) == (offset32), #type " offset of " #field)
+#endif
+
 struct HostHandles {
-    HWND mainWindow;         // +0
-    DWORD reserved4;         // +4
-    HWND mdiClient;          // +8
-    DWORD reserved12[11];    // +12
-    HWND outputPane;         // +56 container of the output control
-    HWND outputControl;      // +60 rich edit
-    DWORD reserved64[2];     // +64
-    HACCEL* acceleratorVar;  // +72 the host's accelerator-table handle variable
-    DWORD reserved76[6];     // +76
-    HMENU mainMenu;          // +100
+    HWND mainWindow;          // +0
+    HostSlot reserved1;       // +4
+    HWND mdiClient;           // +8
+    HostSlot reserved3[11];   // +12
+    HWND outputPane;          // +56 container of the output control
+    HWND outputControl;       // +60 rich edit
+    HostSlot reserved16[2];   // +64
+    HACCEL* acceleratorVar;   // +72 the host's accelerator-table handle variable
+    HostSlot reserved19[6];   // +76
+    HMENU mainMenu;           // +100
 };
-static_assert(offsetof(HostHandles, mainWindow) == 0, "HostHandles layout");
-static_assert(offsetof(HostHandles, mdiClient) == 8, "HostHandles layout");
-static_assert(offsetof(HostHandles, outputPane) == 56, "HostHandles layout");
-static_assert(offsetof(HostHandles, outputControl) == 60, "HostHandles layout");
-static_assert(offsetof(HostHandles, acceleratorVar) == 72, "HostHandles layout");
-static_assert(offsetof(HostHandles, mainMenu) == 100, "HostHandles layout");
-static_assert(sizeof(HostHandles) == 104, "HostHandles layout");
+HOST_LAYOUT(HostHandles, mainWindow, 0);
+HOST_LAYOUT(HostHandles, mdiClient, 8);
+HOST_LAYOUT(HostHandles, outputPane, 56);
+HOST_LAYOUT(HostHandles, outputControl, 60);
+HOST_LAYOUT(HostHandles, acceleratorVar, 72);
+HOST_LAYOUT(HostHandles, mainMenu, 100);
+static_assert(sizeof(HostHandles) == HOST_SLOT(26), "HostHandles size");
 
 #pragma pack(push, 1)
-// One named resource identifier; a list ends at the first record whose name is empty.
+// One named resource identifier; a list ends at the first record whose name
+// is empty. Packed bytes, the same on every target.
 struct ResourceDefinition {
     char name[65];   // +0 NUL-terminated within the field
     INT32 id;        // +65
-    DWORD unused;    // +69
+    UINT32 unused;   // +69
 };
 #pragma pack(pop)
 static_assert(offsetof(ResourceDefinition, name) == 0, "ResourceDefinition layout");
@@ -91,25 +105,32 @@ static_assert(offsetof(ResourceDefinition, id) == 65, "ResourceDefinition layout
 static_assert(sizeof(ResourceDefinition) == 73, "ResourceDefinition layout");
 
 struct HostResourceLinks {
-    DWORD reserved0[5];                        // +0
-    const char** resourceScriptPathVar;        // +20 -> path of the resource script, or null
-    const ResourceDefinition** definitionsVar; // +24 -> first definition
+    HostSlot reserved0[5];                      // +0
+    const char** resourceScriptPathVar;         // +20 -> path of the resource script, or null
+    const ResourceDefinition** definitionsVar;  // +24 -> first definition
 };
-static_assert(offsetof(HostResourceLinks, resourceScriptPathVar) == 20, "HostResourceLinks layout");
-static_assert(offsetof(HostResourceLinks, definitionsVar) == 24, "HostResourceLinks layout");
+HOST_LAYOUT(HostResourceLinks, resourceScriptPathVar, 20);
+HOST_LAYOUT(HostResourceLinks, definitionsVar, 24);
 
-// What GetWindowLongA(child, 0) points to for an MDI child. The host stores
+// What the window data of an MDI child (index 0) points to. The host stores
 // the path inline; it may be longer than MAX_PATH, so the add-in reads it as
 // a NUL-terminated text and never copies it into a fixed buffer unchecked.
 struct ChildRecord {
-    HWND editor;        // +0
-    DWORD reserved4[2]; // +4
-    DWORD fileType;     // +12
+    HWND editor;              // +0
+    HostSlot reserved1[2];    // +4
+    HostSlot fileType;        // +12 FILE_TYPE_*
     char fullPath[MAX_PATH];  // +16
 };
-static_assert(offsetof(ChildRecord, editor) == 0, "ChildRecord layout");
-static_assert(offsetof(ChildRecord, fileType) == 12, "ChildRecord layout");
-static_assert(offsetof(ChildRecord, fullPath) == 16, "ChildRecord layout");
+HOST_LAYOUT(ChildRecord, editor, 0);
+HOST_LAYOUT(ChildRecord, fileType, 12);
+HOST_LAYOUT(ChildRecord, fullPath, 16);
+
+// The record behind an MDI child of the host, or null. The window data holds
+// a pointer, so it is read at pointer width.
+inline const ChildRecord* childRecordOf(HWND child)
+{
+    return reinterpret_cast<const ChildRecord*>(GetWindowLongPtrA(child, 0));
+}
 
 // Filled by HM_GET_PROJECT_INFO: 14 text pointers.
 enum {
@@ -121,9 +142,9 @@ enum {
 struct ProjectInfo {
     const char* field[PROJECT_FIELD_COUNT];
 };
-static_assert(offsetof(ProjectInfo, field[PROJECT_FIELD_ASSEMBLER_ARGUMENTS]) == 16, "ProjectInfo layout");
-static_assert(offsetof(ProjectInfo, field[PROJECT_FIELD_OUTPUT_FILE]) == 24, "ProjectInfo layout");
-static_assert(sizeof(ProjectInfo) == 56, "ProjectInfo layout");
+HOST_LAYOUT(ProjectInfo, field[PROJECT_FIELD_ASSEMBLER_ARGUMENTS], 16);
+HOST_LAYOUT(ProjectInfo, field[PROJECT_FIELD_OUTPUT_FILE], 24);
+static_assert(sizeof(ProjectInfo) == HOST_SLOT(PROJECT_FIELD_COUNT), "ProjectInfo size");
 
 // The add-in's exports, as the host calls them.
 typedef LRESULT(WINAPI* KXAddInLoadProc)(HostHandles*, HostResourceLinks*);

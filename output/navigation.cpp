@@ -9,7 +9,7 @@
 
 LRESULT CALLBACK jumpToErrorLine(HWND child, LPARAM lineIndex)
 {
-    const ChildRecord* record = (const ChildRecord*)GetWindowLongA(child, 0);
+    const ChildRecord* record = childRecordOf(child);
     // Byte for byte: the locale's comparison may call different paths equal,
     // and costs more than the rest of a long enumeration.
     if (!record || !textsEqual(record->fullPath, g.lineBuffer))

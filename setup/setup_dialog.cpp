@@ -11,7 +11,12 @@ namespace {
 
 // The Open dialog starts from this buffer: the stored path, or the last one chosen.
 char browsePath[WORK_BUFFER_SIZE];
+// The request in its oldest form, which every Open dialog accepts: 76 bytes
+// on 32-bit Windows; the same fields, pointer-sized, on 64-bit.
 OPENFILENAMEA browseRequest;
+#ifndef _WIN64
+static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "the 76-byte Open-file request");
+#endif
 
 void initDialog(HWND dialog)
 {

@@ -157,6 +157,13 @@ TEST_F(RunnerTest, BatchOutputIsConvertedFromTheOemCodePage)
     // Unix locale when a process starts, and a Unix program started from
     // Wine gives back neither its output nor its exit code, so a Unix shell
     // runs this test again and leaves its result in files beside this EXE.
+    // The loader is the one this EXE runs under: Debian's wine script
+    // picks the 32-bit one whenever it is installed.
+#ifdef _WIN64
+    const char* loader = "WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64";
+#else
+    const char* loader = "wine";
+#endif
     char self[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
     std::string exe = self;
@@ -176,7 +183,7 @@ TEST_F(RunnerTest, BatchOutputIsConvertedFromTheOemCodePage)
     for (const char* name : {"TORDEL_DLL", "TORDEL_TOOLS", "TORDEL_SOURCE"})
         vars += std::string(name) + "='" + env(name) + "' ";
     std::string commandLine = "Z:\\bin\\sh -c \"" + vars + NESTED_MARK +
-                              "=1 LC_ALL=ru_RU.UTF-8 WINEDEBUG=-all wine '" + exe +
+                              "=1 LC_ALL=ru_RU.UTF-8 WINEDEBUG=-all " + loader + " '" + exe +
                               "' --gtest_filter=RunnerTest.BatchOutputIsConvertedFromTheOemCodePage > " +
                               unixForm(log) + " 2>&1; echo $? > " + unixForm(done) + "\"";
     STARTUPINFOA startup = {};

@@ -24,8 +24,9 @@ bool isOurKind(const char* exe)
            lstrcmpiA(exe, "start.exe") == 0 || lstrcmpiA(exe, "winedbg.exe") == 0;
 }
 
-// Ids of the childproc/cmd processes alive now. Only this test runs in its
-// Wine prefix, so one that appears during a run was started by that run
+// Ids of the childproc/cmd processes alive now. This test has a Wine prefix
+// of its own (tests/CMakeLists.txt), whose process list other tests running
+// beside it do not share, so one that appears during a run was started by that run
 // (possibly through a parent that has already ended).
 std::set<DWORD> ourKindAlive()
 {

@@ -105,7 +105,7 @@ TEST(HostSim, ChildRecordHoldsEditorTypeAndAPathLongerThanMaxPath) {
     Host host;
     std::string path = "C:\\" + std::string(400, 'x') + "\\long.asm";
     HWND c = host.openChild(path, FILE_TYPE_ASSEMBLY, "a\r\nb\r\n");
-    auto* rec = (const ChildRecord*)(LONG_PTR)GetWindowLongA(c, 0);
+    auto* rec = childRecordOf(c);
     ASSERT_NE(rec, nullptr);
     EXPECT_EQ(rec->editor, host.editorOf(c));
     EXPECT_EQ(rec->fileType, FILE_TYPE_ASSEMBLY);
@@ -240,7 +240,7 @@ TEST(HostSim, OtherDialogsAreAnsweredByCallbackIncludingANestedOpenDialog) {
         SetDlgItemTextA(dlg, 100, "C:\\fasm\\fasm.exe");
         char name[256] = "";
         OPENFILENAMEA ofn{};
-        ofn.lStructSize = 76;
+        ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // the 76-byte form on i686
         ofn.hwndOwner = dlg;
         ofn.lpstrFile = name;
         ofn.nMaxFile = sizeof name;

@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Builds the add-in and its benchmark in out/ and runs the benchmark under
+# Builds the add-in and its benchmark and runs the benchmark under
 # Wine, printing one table: each row the add-in's figure, the baseline's
 # figure from the same run, their ratio and the target. Arguments go to the
 # benchmark (e.g. --quick, --reps 9, --only 1,2). Takes 5 to 10 minutes;
 # progress goes to stderr.
+# It runs the shipped i686 build where this machine executes 32-bit code and
+# the x86-64 test build elsewhere; the first line names the target.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-bash "$here/tools/build.sh" --target tordel_bench >/dev/null
-export WINEPREFIX="${WINEPREFIX:-$here/out/wineprefix}"  # a prefix of its own keeps other runs from stopping it
-echo "tordel benchmark - $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(wine --version 2>/dev/null)," \
+source "$here/tools/targets.sh"
+pick_run_target
+TORDEL_TARGETS=$run_target bash "$here/tools/build.sh" --target tordel_bench >/dev/null
+export TORDEL_TARGET=$run_target
+export WINEPREFIX="${WINEPREFIX:-$here/$run_tree/wineprefix}"  # a prefix of its own keeps other runs from stopping it
+echo "tordel benchmark - target $run_reason;"
+echo "  $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(/usr/lib/wine/wine64 --version 2>/dev/null)," \
   "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 status=0
 table=$(mktemp)
-"$here/tools/wine-run.sh" "$here/out/bench/tordel_bench.exe" "$@" | tee "$table" || status=$?
+"$here/tools/wine-run.sh" "$here/$run_tree/bench/tordel_bench.exe" "$@" | tee "$table" || status=$?
 # A wineserver stopped under it (another run's "wineserver -k" on the same
 # prefix) ends the benchmark without a table and without an error code.
 if ! grep -q '^| Measured' "$table"; then

@@ -1,32 +1,45 @@
 #!/usr/bin/env bash
 # The main job: sets up and builds what is missing, lays out a host
-# installation in out/demo/, loads tordel.dll into the host simulator, opens
+# installation in out/demo/ (out64/demo/ on x86-64), loads tordel.dll into the host simulator, opens
 # the sample FASM project, builds it, double-clicks the error line, and runs
 # the project's batch file with Redirect OUT on. It prints what a user sees.
 # FASM_EXE=/path/to/fasm.exe uses a real flat assembler for Windows instead
-# of the stand-in.
+# of the stand-in, where this machine can run it (it is a 32-bit program).
+# The shipped i686 build runs where this machine executes 32-bit code; the
+# x86-64 test build elsewhere. The first lines say which.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-bash "$here/tools/build.sh" >/dev/null
+source "$here/tools/targets.sh"
+pick_run_target
+TORDEL_TARGETS=$run_target bash "$here/tools/build.sh" >/dev/null
+export TORDEL_TARGET=$run_target
+tree="$here/$run_tree"
+echo "== Target: $run_reason"
+echo "   The IDE is a 32-bit program: out/tordel.dll is what users install."
 
 winpath() { printf 'Z:%s' "$(realpath -m "$1" | sed 's|/|\\|g')"; }
 
-demo="$here/out/demo"
+demo="$tree/demo"
 rm -rf "$demo"
 mkdir -p "$demo/IDE/AddIns" "$demo/IDE/ui" "$demo/hello"
 # The host's own location decides where the add-in finds the host INI and UI file.
-cp "$here/out/tools/hostsim.exe" "$demo/IDE/ide.exe"
-cp "$here/out/tordel.dll" "$demo/IDE/AddIns/tordel.dll"
+cp "$tree/tools/hostsim.exe" "$demo/IDE/ide.exe"
+cp "$tree/tordel.dll" "$demo/IDE/AddIns/tordel.dll"
 cp "$here/examples/hello/"* "$demo/hello/"
 cp "$here/examples/ui/tordel.ui" "$demo/IDE/ui/tordel.ui" 2>/dev/null || true
 printf '[GENERAL]\r\nUI=English\r\n' > "$demo/IDE/ide.ini"
 
+if [ -n "${FASM_EXE:-}" ] && ! machine_runs_32bit; then
+  echo "== FASM_EXE is set, but this machine cannot execute 32-bit code and the flat"
+  echo "   assembler for Windows is a 32-bit program: using the stand-in instead."
+  unset FASM_EXE
+fi
 if [ -n "${FASM_EXE:-}" ]; then
   assembler=$(winpath "$FASM_EXE")
   echo "== Assembler: the flat assembler at $FASM_EXE"
 else
-  assembler=$(winpath "$here/out/tools/fasm.exe")
-  echo "== Assembler: the stand-in (out/tools/fasm.exe), which reports errors like the flat"
+  assembler=$(winpath "$tree/tools/fasm.exe")
+  echo "== Assembler: the stand-in ($run_tree/tools/fasm.exe), which reports errors like the flat"
   echo "   assembler; set FASM_EXE=/path/to/fasm.exe to use a real one."
 fi
 printf '[FASM]\r\nPATH=%s\r\nKeepRC=1\r\n' "$assembler" > "$demo/IDE/AddIns/ZIVevUde.Ini"
@@ -52,4 +65,4 @@ p=$(winpath "$demo/hello")
 echo
 echo "== rc.inc written beside the resource script ($demo/hello/rc.inc):"
 if [ -f "$demo/hello/rc.inc" ]; then tr -d '\r' < "$demo/hello/rc.inc" | sed 's/^/   /'; else echo "   (none)"; fi
-WINEPREFIX="$here/out/wineprefix" wineserver -k 2>/dev/null || true
+WINEPREFIX="$tree/wineprefix" wineserver -k 2>/dev/null || true

@@ -7,12 +7,18 @@
 #   bash tools/screenshots.sh --interactive   opens the host on your desktop ($DISPLAY)
 #                                             and waits until you close it
 #
-# Both use the Wine prefix out/wineprefix-x11, whose graphics driver is x11;
-# the tests' prefix (out/wineprefix, null driver) is left alone.
+# Both use the Wine prefix <tree>/wineprefix-x11, whose graphics driver is
+# x11; the tests' prefix (<tree>/wineprefix, null driver) is left alone. The
+# tree is out/ (the shipped i686 build) where this machine executes 32-bit
+# code, out64/ (the x86-64 test build) elsewhere.
 # FASM_EXE=/path/to/fasm.exe uses a real flat assembler instead of the stand-in.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="$here/out/wineprefix-x11"
+source "$here/tools/targets.sh"
+pick_run_target
+export TORDEL_TARGET=$run_target
+tree="$here/$run_tree"
+export WINEPREFIX="$tree/wineprefix-x11"
 export TORDEL_WINE_GRAPHICS=x11
 export WINEDEBUG="${WINEDEBUG:--all}"
 shots="$here/docs/screenshots"
@@ -33,21 +39,23 @@ install_tools() {
     { $sudo apt-get update >/dev/null && $sudo apt-get install -y "${missing[@]}" >/dev/null; }
 }
 
-# Lays out out/<name>/: the host's folder with the add-in under AddIns and
+# Lays out <tree>/<name>/: the host's folder with the add-in under AddIns and
 # its settings beside it, and a copy of the sample project. Sets $args to
 # the host's command line that loads the add-in and opens the project.
 lay_out() {
-  local base="$here/out/$1"
+  local base="$tree/$1"
   rm -rf "$base"
   mkdir -p "$base/IDE/AddIns" "$base/IDE/ui" "$base/hello"
   # The host's own location decides where the add-in finds the host INI and UI file.
-  cp "$here/out/tools/hostsim.exe" "$base/IDE/ide.exe"
-  cp "$here/out/tordel.dll" "$base/IDE/AddIns/tordel.dll"
+  cp "$tree/tools/hostsim.exe" "$base/IDE/ide.exe"
+  cp "$tree/tordel.dll" "$base/IDE/AddIns/tordel.dll"
   cp "$here/examples/hello/"* "$base/hello/"
   cp "$here/examples/ui/tordel.ui" "$base/IDE/ui/tordel.ui" 2>/dev/null || true
   printf '[GENERAL]\r\nUI=English\r\n' > "$base/IDE/ide.ini"
   local assembler
-  assembler=$(winpath "${FASM_EXE:-$here/out/tools/fasm.exe}")
+  local fasm=${FASM_EXE:-}
+  machine_runs_32bit || fasm=""  # a 32-bit program: the stand-in where it cannot run
+  assembler=$(winpath "${fasm:-$tree/tools/fasm.exe}")
   printf '[FASM]\r\nPATH=%s\r\nKeepRC=1\r\n' "$assembler" > "$base/IDE/AddIns/ZIVevUde.Ini"
   local p name id
   p=$(winpath "$base/hello")
@@ -74,14 +82,14 @@ prepare_prefix() {
 }
 
 build() {
-  bash "$here/tools/build.sh" --target tordel hostsim_exe fasm_standin >/dev/null
+  TORDEL_TARGETS=$run_target bash "$here/tools/build.sh" --target tordel hostsim_exe fasm_standin >/dev/null
 }
 
 # One picture: starts the host with the given extra options, waits until it
 # says that the scene is on the screen, captures the whole screen.
 shot() {
   local png="$1"; shift
-  local log="$here/out/screens/$png.log"
+  local log="$tree/screens/$png.log"
   "$here/tools/wine-run.sh" "$(winpath "$ide")" "${args[@]}" --window 0,0,1024,768 --steady-caret "$@" \
     --exit-after 60000 >"$log" 2>&1 &
   local pid=$! waited=0
@@ -109,7 +117,7 @@ inside_xvfb() {
   lay_out screens
   mkdir -p "$shots"
   prepare_prefix
-  echo "== Pictures in docs/screenshots/:"
+  echo "== Pictures in docs/screenshots/ (target $run_reason):"
   local tile=(--activate 0 --arrange tile)
   shot menu-batch-popup.png "${tile[@]}" --show-menu 'Make>BATCH compilation'
   shot build-error.png "${tile[@]}" --cmd build
@@ -126,7 +134,7 @@ case "${1:-}" in
     build
     lay_out ide
     prepare_prefix
-    echo "== Host simulator with tordel.dll: $here/out/ide/IDE/ide.exe (close its window to end)"
+    echo "== Host simulator with tordel.dll ($run_reason): $tree/ide/IDE/ide.exe (close its window to end)"
     "$here/tools/wine-run.sh" "$(winpath "$ide")" "${args[@]}" --activate 0 --arrange tile ;;
   "")
     install_tools

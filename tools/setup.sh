@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test tordel:
-# cmake, the MinGW-w64 i686 cross compiler, wine with its 32-bit part, and
-# googletest's sources. Safe to run again: it skips what is already there.
+# cmake, the MinGW-w64 i686 and x86-64 cross compilers, wine with its 32-bit
+# and 64-bit parts, googletest's sources, and clang for the native build.
+# Safe to run again: it skips what is already there. The 32-bit part of wine
+# is installed everywhere; on a machine that cannot execute 32-bit code it
+# stays unused and the 64-bit loader is called directly.
 set -euo pipefail
 
 SUDO=""
@@ -10,7 +13,8 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-for p in cmake make g++-mingw-w64-i686-posix googletest wine; do
+for p in cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 \
+         googletest wine wine64; do
   have_pkg "$p" || need+=("$p")
 done
 if ! have_pkg wine32:i386; then need+=("wine32:i386"); fi

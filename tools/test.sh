@@ -1,19 +1,78 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the add-in and its tools under Wine,
-# then the Win32-free core natively with sanitizers and short fuzzing runs.
-set -euo pipefail
+# Sets up, builds both targets and runs every test:
+#   - the shipped i686 DLL is checked without running it (tools/check-dll.sh);
+#   - the x86-64 suite runs under 64-bit Wine, on every machine;
+#   - the i686 suite runs under 32-bit Wine where this machine can execute
+#     32-bit code, and is skipped (saying so) where it cannot;
+#   - the Win32-free core runs natively with sanitizers and short fuzzing.
+# Fails when any suite that ran failed.
+set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-bash "$here/tools/build.sh"
-status=0
-# A wineserver kept running spares every test program Wine's cold start.
-"$here/tools/wine-run.sh" cmd.exe /c "exit 0" >/dev/null 2>&1 || true
-WINEPREFIX="$here/out/wineprefix" wineserver -p 2>/dev/null || true
-( cd "$here/out" && ctest --output-on-failure -j2 --timeout 300 ) || status=1
+source "$here/tools/targets.sh"
+bash "$here/tools/build.sh" || exit 1
 
+status=0 passed=0 failed=0 skipped_tests=0 ran=() skipped=()
+# Adds up CTest's closing line ("N% tests passed, F tests failed out of T").
+count_ctest() {
+  local line t f s
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -1)
+  t=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+  f=$(sed -E 's/.*tests passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  if [ -z "$line" ]; then failed=$((failed + 1)); return; fi
+  # Skipped tests count as neither passed nor failed.
+  s=$(grep -cE '^[[:space:]]+[0-9]+ - .*\(Skipped\)$' "$1")
+  passed=$((passed + t - f - s)); failed=$((failed + f)); skipped_tests=$((skipped_tests + s))
+}
+
+log=$(mktemp -d)
+echo "== The shipped DLL and the test vehicle, checked without running them"
+bash "$here/tools/check-dll.sh" "$here/out/tordel.dll" i686 | tee "$log/dll32" || status=1
+bash "$here/tools/check-dll.sh" "$here/out64/tordel.dll" x86_64 | tee "$log/dll64" || status=1
+for f in dll32 dll64; do
+  line=$(tail -1 "$log/$f")
+  passed=$((passed + $(sed -E 's/.*: ([0-9]+) passed.*/\1/' <<<"$line")))
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
+done
+
+# Stops the Wine servers of a tree's prefixes (tools/wine-run.sh starts them).
+stop_wine() {
+  local prefix
+  for prefix in "$1"/wineprefix*; do
+    [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  done
+  return 0
+}
+
+run_wine_suite() {
+  local target=$1 tree=$2
+  echo "== $target suite ($tree)"
+  stop_wine "$tree"
+  ( cd "$tree" && ctest --output-on-failure -j2 --timeout 300 ) 2>&1 | tee "$log/$target"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  count_ctest "$log/$target"
+  stop_wine "$tree"
+}
+
+run_wine_suite x86_64 "$here/out64"
+ran+=("x86_64")
+if machine_runs_32bit; then
+  run_wine_suite i686 "$here/out"
+  ran+=("i686")
+else
+  skipped+=("i686 (this machine cannot execute 32-bit code: /usr/lib/wine/wine does not start)")
+fi
+
+echo "== Native core: sanitizers and short fuzzing"
 cmake -S "$here" -B "$here/out/native" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$here/out/native" -j2
-( cd "$here/out/native" && ctest --output-on-failure -j2 --timeout 300 ) || status=1
+  -DCMAKE_BUILD_TYPE=Debug >/dev/null && cmake --build "$here/out/native" -j2 >/dev/null || status=1
+( cd "$here/out/native" && ctest --output-on-failure -j2 --timeout 300 ) 2>&1 | tee "$log/native"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+count_ctest "$log/native"
+ran+=("native")
+rm -rf "$log"
 
-WINEPREFIX="$here/out/wineprefix" wineserver -k 2>/dev/null || true
+echo
+echo "suites: ran ${ran[*]}; skipped: ${skipped[*]:-none}"
+echo "tests: $passed passed, $failed failed, $skipped_tests skipped"
+[ "$failed" -eq 0 ] || status=1
 exit $status

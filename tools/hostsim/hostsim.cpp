@@ -18,10 +18,10 @@ namespace {
 // The simulator's own child record: the host's layout, with a path buffer far
 // larger than MAX_PATH so that long paths are stored whole.
 struct SimChildRecord {
-    HWND editor;         // +0
-    DWORD reserved4[2];  // +4
-    DWORD fileType;      // +12
-    char fullPath[4096]; // +16
+    HWND editor;             // slot 0
+    HostSlot reserved1[2];   // slots 1, 2
+    HostSlot fileType;       // slot 3
+    char fullPath[4096];     // from slot 4
 };
 static_assert(offsetof(SimChildRecord, editor) == offsetof(ChildRecord, editor), "record layout");
 static_assert(offsetof(SimChildRecord, fileType) == offsetof(ChildRecord, fileType), "record layout");
@@ -452,7 +452,7 @@ LRESULT CALLBACK childProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         SetPropA(c->editor, kImplProp, (HANDLE)im);
         WNDPROC old = (WNDPROC)SetWindowLongPtrA(c->editor, GWLP_WNDPROC, (LONG_PTR)editorProc);
         if (im && !im->editorOrig) im->editorOrig = old;
-        SetWindowLongA(h, 0, (LONG)(LONG_PTR)&c->rec);
+        SetWindowLongPtrA(h, 0, (LONG_PTR)&c->rec);
         break;
     }
     case WM_SIZE: {
@@ -504,7 +504,7 @@ void registerClasses() {
 
     wc.lpfnWndProc = childProc;
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
-    wc.cbWndExtra = 8;
+    wc.cbWndExtra = sizeof(LONG_PTR);  // the ChildRecord pointer
     wc.lpszClassName = kChildClass;
     RegisterClassExA(&wc);
 

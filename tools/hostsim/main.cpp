@@ -229,7 +229,7 @@ void print(Host& host, State& st, const std::string& what) {
         HWND active = host.activeChild();
         for (int set = 0; set < 2; ++set) {
             for (HWND c : host.children(set == 1)) {
-                auto* rec = (const ChildRecord*)(LONG_PTR)GetWindowLongA(c, 0);
+                auto* rec = childRecordOf(c);
                 printf("editor %s (type %lu%s%s%s), caret line %d\n", rec ? rec->fullPath : "?",
                        rec ? (unsigned long)rec->fileType : 0ul, set ? ", other set" : "",
                        host.isModified(c) ? ", modified" : "", c == active ? ", active" : "", host.caretLine(c));
