@@ -2,12 +2,18 @@
 // and shortcuts grafted onto the host, project tracking, and the dispatch of
 // every host command that passes the frame.
 #include <windows.h>
-#include <commctrl.h>
 #include <shlwapi.h>
 
-#include "host/accel_edit.h"
-#include "host/addin.h"
-#include "settings/text_core.h"
+#include "commands/assemble.h"
+#include "commands/batch.h"
+#include "core/accel_edit.h"
+#include "core/text_core.h"
+#include "host/addin_state.h"
+#include "host/host_ui.h"
+#include "output/rc_export.h"
+#include "settings/paths.h"
+#include "settings/ui_text.h"
+#include "setup/setup_dialog.h"
 
 AddInState g;
 
@@ -15,41 +21,48 @@ namespace {
 
 const char STATUS_BAR_CLASS[] = "msctls_statusbar32";
 const char FASM_COMPILER[] = "FASM";
-enum : WPARAM { STATUS_PART = 4 };
 
-// The three shortcuts, in the order they are added and removed.
-struct Shortcut {
-    DWORD packed;  // flags, zero byte, key
-    UINT* command;
-};
-const Shortcut SHORTCUTS[] = {
-    {0x0047000D, &g.execBatId},   // Shift+Ctrl+G
-    {0x0041000D, &g.asmAsBatId},  // Shift+Ctrl+A
-    {0x0052000D, &g.redirectId},  // Shift+Ctrl+R
-};
-
-// Fixed host command ids, so that the dispatch table can hold every id by address.
-const UINT ID_ASSEMBLE = HC_ASSEMBLE;
-const UINT ID_BUILD = HC_BUILD;
-const UINT ID_RUN = HC_RUN;
-const UINT ID_RUN_ALTERNATE = HC_RUN_ALTERNATE;
-const UINT ID_EXPORT_DEFINITIONS = HC_EXPORT_RESOURCE_DEFINITIONS;
-
-struct Command {
-    const UINT* id;
+// The add-in's own commands: the popup's items, in menu order, each with the
+// caption slot it shows, its shortcut and its handler. Their ids come from
+// the host at load. Menus, shortcuts, dispatch and the language refresh all
+// read this table.
+// The caption's text names the shortcut for the user (after '~', so that a
+// translation can name the keys in its language); the key itself is here.
+struct PopupCommand {
+    UINT* id;
+    int caption;  // MENU_* slot
+    bool separatorBefore;
+    DWORD shortcut;  // as an accelerator's first four bytes: flags, zero, key
     LRESULT (*handler)();
 };
-// Searched in order; the first equal id wins.
-const Command COMMANDS[] = {
-    {&ID_ASSEMBLE, onHostAssemble},
-    {&ID_BUILD, onHostBuild},
-    {&ID_RUN, onHostRun10506},
-    {&ID_RUN_ALTERNATE, onHostRun10507},
-    {&g.assembleCurrentId, onAssembleCurrent},
-    {&g.asmAsBatId, onExecuteAsmAsBat},
-    {&g.execBatId, onExecuteFirstBat},
-    {&g.redirectId, onRedirectOut},
-    {&ID_EXPORT_DEFINITIONS, resourceExportCommand},
+enum : DWORD { SHIFT_CTRL = FVIRTKEY | FSHIFT | FCONTROL };
+const PopupCommand POPUP_COMMANDS[] = {
+    {&g.redirectId, MENU_REDIRECT, false, SHIFT_CTRL | 'R' << 16, onRedirectOut},
+    {&g.execBatId, MENU_EXEC_BAT, true, SHIFT_CTRL | 'G' << 16, onExecuteFirstBat},
+    {&g.asmAsBatId, MENU_ASM_AS_BAT, false, SHIFT_CTRL | 'A' << 16, onExecuteAsmAsBat},
+};
+// The host's table has always received the shortcuts in this order.
+const int SHORTCUT_ORDER[] = {1, 2, 0};
+static_assert(sizeof SHORTCUT_ORDER / sizeof SHORTCUT_ORDER[0] ==
+                  sizeof POPUP_COMMANDS / sizeof POPUP_COMMANDS[0],
+              "every popup command has its place in the shortcut order");
+
+// Host commands the add-in takes over; the handler gets the command. Those
+// for FASM projects only are left to the host for any other project.
+struct HostCommand {
+    UINT id;
+    bool fasmOnly;
+    LRESULT (*handler)(UINT command);
+};
+LRESULT assembleMainSource(UINT) { return onHostAssemble(); }
+LRESULT buildProject(UINT) { return onHostBuild(); }
+LRESULT exportDefinitions(UINT) { return resourceExportCommand(); }
+const HostCommand HOST_COMMANDS[] = {
+    {HC_ASSEMBLE, true, assembleMainSource},
+    {HC_BUILD, true, buildProject},
+    {HC_RUN, true, guardRunCommand},
+    {HC_RUN_ALTERNATE, true, guardRunCommand},
+    {HC_EXPORT_RESOURCE_DEFINITIONS, false, exportDefinitions},
 };
 
 // Tables below this size are rebuilt here instead of on the heap.
@@ -87,57 +100,71 @@ void replaceHostTable(HACCEL old, AccelEntry* entries, int count)
     DestroyAcceleratorTable(old);
 }
 
-void addAccelerator(DWORD packed, UINT command)
+enum AccelEdit { ACCEL_ADD, ACCEL_REMOVE };
+
+// Adds the shortcut at the end of the host's table, or removes its first
+// entry. A host without a table, or a removal that finds nothing, leaves the
+// table as it is.
+void editHostTable(AccelEdit edit, DWORD packed, UINT command)
 {
     HACCEL old = g.acceleratorVar ? *g.acceleratorVar : nullptr;
     if (!old)
         return;
     int n = 0;
     bool onHeap = false;
-    AccelEntry* entries = copyHostTable(old, 1, &n, &onHeap);
+    AccelEntry* entries = copyHostTable(old, edit == ACCEL_ADD ? 1 : 0, &n, &onHeap);
     if (!entries)
         return;
-    n = (int)appendAccel(entries, (size_t)n, packed, (uint16_t)command);
-    replaceHostTable(old, entries, n);
+    if (edit == ACCEL_ADD) {
+        replaceHostTable(old, entries, (int)appendAccel(entries, (size_t)n, packed, (uint16_t)command));
+    } else {
+        long at = findAccel(entries, (size_t)n, packed, (uint16_t)command);
+        if (at >= 0)
+            replaceHostTable(old, entries, (int)removeAccelAt(entries, (size_t)n, (size_t)at));
+    }
     if (onHeap)
         HeapFree(GetProcessHeap(), 0, entries);
 }
 
-void removeAccelerator(DWORD packed, UINT command)
+void editShortcuts(AccelEdit edit)
 {
-    HACCEL old = g.acceleratorVar ? *g.acceleratorVar : nullptr;
-    if (!old)
-        return;
-    int n = 0;
-    bool onHeap = false;
-    AccelEntry* entries = copyHostTable(old, 0, &n, &onHeap);
-    if (!entries)
-        return;
-    long at = findAccel(entries, (size_t)n, packed, (uint16_t)command);
-    if (at >= 0)
-        replaceHostTable(old, entries, (int)removeAccelAt(entries, (size_t)n, (size_t)at));
-    if (onHeap)
-        HeapFree(GetProcessHeap(), 0, entries);
-}
-
-void addShortcuts()
-{
-    for (const Shortcut& s : SHORTCUTS)
-        addAccelerator(s.packed, *s.command);
-}
-
-void removeShortcuts()
-{
-    for (const Shortcut& s : SHORTCUTS)
-        removeAccelerator(s.packed, *s.command);
+    for (int row : SHORTCUT_ORDER)
+        editHostTable(edit, POPUP_COMMANDS[row].shortcut, *POPUP_COMMANDS[row].id);
 }
 
 UINT newCommandId() { return (UINT)SendMessageA(g.mainWindow, HM_NEW_COMMAND_ID, 0, 0); }
 
-void appendPopupItem(UINT* id, int caption)
+void buildPopup()
 {
-    *id = newCommandId();
-    InsertMenuA(g.popup, (UINT)-1, MF_BYPOSITION | MF_STRING, *id, g.menuCaptions[caption]);
+    g.popup = CreatePopupMenu();
+    InsertMenuA(g.mainMenu, HC_MENU_BEFORE_POPUP, MF_BYCOMMAND | MF_POPUP | MF_OWNERDRAW, (UINT_PTR)g.popup,
+                g.menuCaptions[MENU_POPUP]);
+    for (const PopupCommand& c : POPUP_COMMANDS) {
+        *c.id = newCommandId();
+        if (c.separatorBefore)
+            InsertMenuA(g.popup, (UINT)-1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+        InsertMenuA(g.popup, (UINT)-1, MF_BYPOSITION | MF_STRING, *c.id, g.menuCaptions[c.caption]);
+    }
+}
+
+void renamePopupItems()
+{
+    for (const PopupCommand& c : POPUP_COMMANDS)
+        ModifyMenuA(g.popup, *c.id, MF_BYCOMMAND | MF_STRING, *c.id, g.menuCaptions[c.caption]);
+}
+
+// Runs the handler of a command that reached the frame; 0 leaves it to the host.
+LRESULT dispatch(UINT id)
+{
+    for (const HostCommand& c : HOST_COMMANDS)
+        if (c.id == id)
+            return c.fasmOnly && !g.isFasmProject ? 0 : c.handler(id);
+    if (id == g.assembleCurrentId)
+        return g.isFasmProject ? onAssembleCurrent() : 0;
+    for (const PopupCommand& c : POPUP_COMMANDS)
+        if (*c.id == id)
+            return c.handler();
+    return 0;
 }
 
 bool assembleCurrentInMenu()
@@ -180,45 +207,8 @@ void enterProjectFolder(const char* projectFile)
         SetCurrentDirectoryA(shortFolder);
 }
 
-void renamePopupItem(UINT id, int caption)
-{
-    ModifyMenuA(g.popup, id, MF_BYCOMMAND | MF_STRING, id, g.menuCaptions[caption]);
-}
-
-}  // namespace
-
-void setStatus(const char* text)
-{
-    SendMessageA(g.statusBar, SB_SETTEXTA, STATUS_PART, (LPARAM)text);
-}
-
-LRESULT finishCommand()
-{
-    setStatus(FASM_COMPILER);
-    return 1;
-}
-
-int showMessage(const char* text, const char* caption, UINT style)
-{
-    return MessageBoxA(g.mainWindow, text, caption, style);
-}
-
-FARPROC systemFunction(const char* module, const char* name)
-{
-    // Kept loaded once loaded: the shell may still be working for a call
-    // that has returned.
-    HMODULE dll = GetModuleHandleA(module);
-    if (!dll)
-        dll = LoadLibraryA(module);
-    return dll ? GetProcAddress(dll, name) : nullptr;
-}
-
-bool redirectOutputOn()
-{
-    UINT state = GetMenuState(g.popup, g.redirectId, MF_BYCOMMAND);
-    return state != (UINT)-1 && (state & MF_CHECKED);
-}
-
+// Whether the open project is a FASM project: the popup, "Assemble current"
+// and the status bar follow it.
 void refreshProjectState()
 {
     if (!SendMessageA(g.mainWindow, HM_GET_PROJECT_INFO, (WPARAM)&g.project, 0)) {
@@ -254,6 +244,8 @@ void refreshProjectState()
     DeleteMenu(g.mainMenu, g.assembleCurrentId, MF_BYCOMMAND);
     DrawMenuBar(g.mainWindow);
 }
+
+}  // namespace
 
 // The library's entry point: derives the file paths on attach and frees
 // them on detach. Refuses the attach when the paths cannot be had.
@@ -292,16 +284,9 @@ extern "C" LRESULT WINAPI KXAddInLoad(HostHandles* handles, HostResourceLinks* l
     refreshLanguage();
     loadMenuCaptions();
 
-    g.popup = CreatePopupMenu();
-    InsertMenuA(g.mainMenu, HC_MENU_BEFORE_POPUP, MF_BYCOMMAND | MF_POPUP | MF_OWNERDRAW,
-                (UINT_PTR)g.popup, g.menuCaptions[MENU_POPUP]);
-    appendPopupItem(&g.redirectId, MENU_REDIRECT);
-    appendPopupItem(&g.execBatId, MENU_EXEC_BAT);
-    appendPopupItem(&g.asmAsBatId, MENU_ASM_AS_BAT);
-    InsertMenuA(g.popup, g.execBatId, MF_BYCOMMAND | MF_SEPARATOR, 0, nullptr);
-
+    buildPopup();
     g.assembleCurrentId = newCommandId();
-    addShortcuts();
+    editShortcuts(ACCEL_ADD);
     g.keepRcInclude = readKeepRc();
     refreshProjectState();
     return 0;
@@ -316,7 +301,7 @@ extern "C" void WINAPI KXAddInUnload()
     DeleteMenu(g.mainMenu, popupId(), MF_BYCOMMAND);
     DeleteMenu(g.mainMenu, g.assembleCurrentId, MF_BYCOMMAND);
     DrawMenuBar(g.mainWindow);
-    removeShortcuts();
+    editShortcuts(ACCEL_REMOVE);
     g.popup = nullptr;
 }
 
@@ -359,10 +344,7 @@ extern "C" LRESULT WINAPI FrameWindowProc(HWND, UINT message, WPARAM wParam, LPA
         UINT id = (UINT)(wParam & ~(WPARAM)0x10000);
         if (id == 0)
             return 0;
-        for (const Command& c : COMMANDS)
-            if (*c.id == id)
-                return c.handler();
-        return 0;
+        return dispatch(id);
     }
 
     case HN_LANGUAGE_COMMAND: {
@@ -374,12 +356,10 @@ extern "C" LRESULT WINAPI FrameWindowProc(HWND, UINT message, WPARAM wParam, LPA
         if (textsEqual(previous, g.languageName))
             return 0;
         loadMenuCaptions();
-        renamePopupItem(g.redirectId, MENU_REDIRECT);
-        renamePopupItem(g.execBatId, MENU_EXEC_BAT);
-        renamePopupItem(g.asmAsBatId, MENU_ASM_AS_BAT);
+        renamePopupItems();
         // Taken out first, so the host table never holds two of each.
-        removeShortcuts();
-        addShortcuts();
+        editShortcuts(ACCEL_REMOVE);
+        editShortcuts(ACCEL_ADD);
         DrawMenuBar(g.mainWindow);
         return 0;
     }

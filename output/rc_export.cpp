@@ -1,10 +1,13 @@
 // Writes the project's resource identifiers as FASM constants, one
 // "NAME equ ID" line each, to rc.inc beside the resource script.
-#include <windows.h>
+#include "output/rc_export.h"
+
 #include <shlwapi.h>
 
-#include "host/addin.h"
-#include "output/rc_format.h"
+#include "core/rc_format.h"
+#include "host/addin_state.h"
+#include "host/host_ui.h"
+#include "settings/ui_text.h"
 
 namespace {
 
@@ -36,62 +39,74 @@ bool isReadOnlyFile(const char* path)
            !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-}  // namespace
-
-DWORD exportResourceDefinitions()
+// Writes one line per record until the list ends; false when a write failed.
+// Counts the lines written.
+bool writeLines(HANDLE file, const ResourceDefinition* list, size_t* lines)
 {
-    DWORD result = 0;
-    if (!g.project.field[PROJECT_FIELD_PROJECT_FILE])
-        return 0;
-    const char* resourceScript = g.resourceScriptPathVar ? *g.resourceScriptPathVar : nullptr;
-    if (!resourceScript)
-        return 0;
+    for (const unsigned char* record = (const unsigned char*)list; !isListEnd(record);
+         record += DEFINITION_RECORD_SIZE) {
+        char line[DEFINITION_LINE_MAX];
+        DWORD length = (DWORD)formatDefinitionLine(line, record);
+        DWORD written = 0;
+        if (!WriteFile(file, line, length, &written, nullptr) || written != length)
+            return false;
+        ++*lines;
+    }
+    return true;
+}
 
+// Replaces rc.inc beside the resource script with the host's list. True
+// when at least one line was written and the file replaced.
+bool writeRcInclude(const char* resourceScript)
+{
     // A null list start is no list at all (the host has not read the script):
     // the rc.inc that the sources include is left as it is.
     const ResourceDefinition* list = g.definitionsVar ? *g.definitionsVar : nullptr;
+    if (!list)
+        return false;
     char finalPath[MAX_PATH], tempPath[MAX_PATH];
-    if (list && makeOutputPaths(resourceScript, finalPath, tempPath) && !isReadOnlyFile(finalPath)) {
-        // The lines go to a file of their own first, so that a write failing
-        // part-way leaves the previous rc.inc as it was.
-        HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            bool writeFailed = false;
-            const unsigned char* record = (const unsigned char*)list;
-            for (; !isListEnd(record); record += DEFINITION_RECORD_SIZE) {
-                char line[DEFINITION_LINE_MAX];
-                DWORD length = (DWORD)formatDefinitionLine(line, record);
-                DWORD written = 0;
-                if (!WriteFile(file, line, length, &written, nullptr))
-                    written = 0;
-                result = written;
-                if (written != length) {
-                    writeFailed = true;
-                    result = 0;
-                    break;
-                }
-            }
-            CloseHandle(file);
-            // An empty list still replaces rc.inc with an empty file.
-            if (writeFailed || !MoveFileExA(tempPath, finalPath, MOVEFILE_REPLACE_EXISTING)) {
-                DeleteFileA(tempPath);
-                result = 0;
-            }
-        }
+    if (!makeOutputPaths(resourceScript, finalPath, tempPath) || isReadOnlyFile(finalPath))
+        return false;
+    // The lines go to a file of their own first, so that a write failing
+    // part-way leaves the previous rc.inc as it was.
+    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    size_t lines = 0;
+    bool complete = writeLines(file, list, &lines);
+    CloseHandle(file);
+    // An empty list still replaces rc.inc with an empty file; it counts as
+    // nothing exported.
+    if (!complete || !MoveFileExA(tempPath, finalPath, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(tempPath);
+        return false;
     }
-    if (result == 0) {
+    return lines > 0;
+}
+
+}  // namespace
+
+bool exportResourceDefinitions()
+{
+    if (!g.project.field[PROJECT_FIELD_PROJECT_FILE])
+        return false;
+    const char* resourceScript = g.resourceScriptPathVar ? *g.resourceScriptPathVar : nullptr;
+    if (!resourceScript)
+        return false;
+    if (!writeRcInclude(resourceScript)) {
         char text[WORK_BUFFER_SIZE];
         showMessage(messageText(TEXT_EXPORT_FAILED, text), nullptr, MB_ICONERROR);
+        return false;
     }
-    return result;
+    return true;
 }
 
 LRESULT resourceExportCommand()
 {
     if (g.keepRcInclude != 1)
         return 0;
-    if (exportResourceDefinitions() != 0) {
+    if (exportResourceDefinitions()) {
         char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
         showMessage(messageText(TEXT_EXPORT_DONE, text), lookup(TEXT_EXPORT_CAPTION, caption), MB_OK);
     }

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include "host/addin.h"
+#include "settings/paths.h"
 
 namespace {
 
@@ -112,9 +112,9 @@ void readAssemblerPath(char* out)
     // A stored path longer than the buffer would come back cut, and a cut
     // path may name another program (the system even adds ".exe" to it).
     // It counts as no path, so the user is asked for one.
-    char path[4 * WORK_BUFFER_SIZE];
+    char path[4 * ASSEMBLER_PATH_SIZE];
     DWORD n = GetPrivateProfileStringA("FASM", "PATH", "", path, sizeof path, addInsIniPath());
-    lstrcpynA(out, n < WORK_BUFFER_SIZE ? path : "", WORK_BUFFER_SIZE);
+    lstrcpynA(out, n < ASSEMBLER_PATH_SIZE ? path : "", ASSEMBLER_PATH_SIZE);
 }
 
 void readProjectCompiler(const char* projectFile, char* out)

@@ -1,9 +1,10 @@
 // The translatable texts: a fixed table of keys and English defaults, looked
 // up at each use in the UI file's section for the host's current language.
-#include <windows.h>
+#include "settings/ui_text.h"
 
-#include "host/addin.h"
-#include "settings/text_core.h"
+#include "core/text_core.h"
+#include "host/addin_state.h"
+#include "settings/paths.h"
 
 namespace {
 
@@ -13,32 +14,9 @@ struct TextEntry {
 };
 
 const TextEntry TEXTS[TEXT_COUNT] = {
-    {"fn", "FASM support 0.8"},
-    {"ds", "Supports compilation using FASM or single BAT"},
-    {"ok", "OK^Cancel^Yes^No"},
-    {"mn", "Assemble current^BATCH compilation^Redirect OUT~Shift+Ctrl+R^Execute first BAT~Shift+Ctrl+G^Execute ASM as BAT~Shift+Ctrl+A"},
-    {"r1", "Allocation memory error"},
-    {"r2", "Creating pipe error"},
-    {"r3", "Creation process error"},
-    {"s1", "Saving..."},
-    {"s2", "Compilation..."},
-    {"s3", "RC compilation..."},
-    {"s4", "Redirection now is ON."},
-    {"s5", "Redirection now is OFF."},
-    {"s6", "Executing..."},
-    {"c1", "Warning!"},
-    {"c2", "Do you wish rename this ASM to BAT and execute?"},
-    {"c3", "Not all files saved. Continue?"},
-    {"c4", "Last compilation error detected.^Continue anyway?"},
-    {"c5", "Failed exporting rc.inc"},
-    {"c6", "Resources definitions exported into rc.inc"},
-    {"c7", "Exporting resources definitions"},
-    {"f1", "No path to FASM specified!^Do you wish specify?"},
-    {"f2", "Compilation not allowed!"},
-    {"f3", "This feature is for project's ASM-files only!"},
-    {"d1", "TORDEL setup"},
-    {"d2", "Full path to the FASM compiler:"},
-    {"d3", "Keep automatic rc.inc"},
+#define TORDEL_TEXT_ENTRY(id, key, text) {key, text},
+    TORDEL_TEXTS(TORDEL_TEXT_ENTRY)
+#undef TORDEL_TEXT_ENTRY
 };
 
 }  // namespace
@@ -69,6 +47,23 @@ const char* messageText(TextId id, char* out)
 {
     lookup(id, out);
     replaceChar(out, '^', '\r');
+    return out;
+}
+
+const char* formatText(char* out, TextId id, ...)
+{
+    char format[WORK_BUFFER_SIZE];
+    lookup(id, format);
+    if (!conversionsMatch(format, TEXTS[id].defaultText))
+        lstrcpynA(format, TEXTS[id].defaultText, sizeof format);
+    // The platform's formatter writes at most 1024 bytes; what it made is
+    // cut to the caller's buffer.
+    char made[1024];
+    va_list arguments;
+    va_start(arguments, id);
+    wvsprintfA(made, format, arguments);
+    va_end(arguments);
+    lstrcpynA(out, made, WORK_BUFFER_SIZE);
     return out;
 }
 

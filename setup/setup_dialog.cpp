@@ -1,10 +1,14 @@
 // The setup dialog: the assembler's path, the automatic rc.inc export, and
 // writing the built-in texts out as a template for translators.
-#include <windows.h>
+#include "setup/setup_dialog.h"
+
 #include <commdlg.h>
 #include <shlwapi.h>
 
-#include "host/addin.h"
+#include "host/addin_state.h"
+#include "host/host_ui.h"
+#include "settings/paths.h"
+#include "settings/ui_text.h"
 #include "setup/setup_ids.h"
 
 namespace {
@@ -38,16 +42,6 @@ void initDialog(HWND dialog)
     browseRequest.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     browseRequest.lpstrFile = browsePath;
     browseRequest.nMaxFile = sizeof browsePath;
-}
-
-// Tells the user, over the dialog, why a settings file could not be written.
-void showWriteError(HWND dialog, DWORD error, const char* file)
-{
-    char text[WORK_BUFFER_SIZE];
-    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                        text, sizeof text, nullptr))
-        wsprintfA(text, "Error %lu", error);
-    MessageBoxA(dialog, text, file, MB_OK | MB_ICONERROR);
 }
 
 // Writes one value; on failure keeps the first error for the message.
@@ -87,7 +81,7 @@ bool saveSettings(HWND dialog)
     }
     flushValues(addInsIniPath(), &error);
     if (error != ERROR_SUCCESS) {
-        showWriteError(dialog, error, addInsIniPath());
+        showSystemError(error, addInsIniPath(), dialog);
         return false;
     }
     // Takes effect at once, not only at the next load.
@@ -110,7 +104,7 @@ void exportTexts(HWND dialog)
         writeValue("DEFAULT", textKey((TextId)id), defaultText((TextId)id), uiFilePath(), &error);
     flushValues(uiFilePath(), &error);
     if (error != ERROR_SUCCESS) {
-        showWriteError(dialog, error, uiFilePath());
+        showSystemError(error, uiFilePath(), dialog);
         return;
     }
     SendMessageA(g.mainWindow, HM_UI_FILE_WRITTEN, (WPARAM)uiFilePath(), 0);

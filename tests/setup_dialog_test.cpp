@@ -14,7 +14,8 @@ const int ID_PATH = 1002, ID_BROWSE = 1003, ID_LABEL = 1006, ID_FRAME = 1007, ID
           ID_KEEP_RC = 1009, ID_VERSION = 1010;
 const int ID_OPEN_FILE_NAME = 0x47C;  // cmb13: the Open dialog's file name box
 
-// The 26 keys and their built-in texts, in the order Export UI writes them.
+// Every key and its built-in text, in the order Export UI writes them: the
+// add-in's original 26, then the ones added since, always at the end.
 const std::pair<const char*, const char*> UI_TEXTS[] = {
     {"fn", "FASM support 0.8"},
     {"ds", "Supports compilation using FASM or single BAT"},
@@ -42,7 +43,12 @@ const std::pair<const char*, const char*> UI_TEXTS[] = {
     {"d1", "TORDEL setup"},
     {"d2", "Full path to the FASM compiler:"},
     {"d3", "Keep automatic rc.inc"},
+    {"r4", "[%lu more bytes of output not shown: the pane keeps the first %lu MB]"},
+    {"r5", "%s: command line of %u characters, the limit is %u."},
+    {"r6", "The assembler ended with exit code %lu (0x%08lX) and reported no error."},
+    {"e1", "Error %lu"},
 };
+const size_t UI_TEXT_COUNT = sizeof UI_TEXTS / sizeof UI_TEXTS[0];
 
 std::string text(HWND window)
 {
@@ -427,7 +433,7 @@ TEST_F(SetupTest, ExportUiCreatesAMissingUiFolder)
         click(d, ID_EXPORT_UI);
         click(d, IDCANCEL);
     });
-    EXPECT_EQ(sectionLines(inst.uiFile, "DEFAULT").size(), 26u);
+    EXPECT_EQ(sectionLines(inst.uiFile, "DEFAULT").size(), UI_TEXT_COUNT);
     EXPECT_EQ(host->uiFileWritten, std::vector<std::string>{inst.uiFile});
 }
 
@@ -530,7 +536,7 @@ TEST_F(SetupTest, SampleTranslationIsCompleteAndCarriesTheExportedTemplate)
     std::string sample = testing_support::env("TORDEL_SOURCE") + "\\examples\\ui\\tordel.ui";
     ASSERT_TRUE(fileExists(sample)) << sample;
     std::vector<std::string> german = sectionLines(sample, "Deutsch");
-    ASSERT_EQ(german.size(), 26u);
+    ASSERT_EQ(german.size(), UI_TEXT_COUNT);
     auto valueOf = [&](const char* key) {
         for (const std::string& line : german)
             if (line.compare(0, 3, std::string(key) + "=") == 0)

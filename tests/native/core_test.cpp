@@ -3,11 +3,11 @@
 // caller in the add-in would have, so a write or read one byte too far is an
 // ASan report rather than a silent pass.
 
-#include "build/command_line.h"
-#include "host/accel_edit.h"
-#include "output/line_parse.h"
-#include "output/rc_format.h"
-#include "settings/text_core.h"
+#include "core/command_line.h"
+#include "core/accel_edit.h"
+#include "core/line_parse.h"
+#include "core/rc_format.h"
+#include "core/text_core.h"
 
 #include <gtest/gtest.h>
 
@@ -166,6 +166,41 @@ TEST(TextsEqual, ExactBytesOnly)
         SCOPED_TRACE(std::string(c.a) + " / " + c.b);
         EXPECT_EQ(textsEqual(c.a, c.b), c.equal);
         EXPECT_EQ(textsEqual(c.b, c.a), c.equal);
+    }
+}
+
+// A translated format is used only when it reads the default's arguments.
+TEST(ConversionsMatch, SameArgumentsInTheSameOrder)
+{
+    struct Case {
+        const char* format;
+        const char* reference;
+        bool match;
+    };
+    const Case cases[] = {
+        {"Error %lu", "Error %lu", true},
+        {"Fehler %lu", "Error %lu", true},
+        {"Fehler %u", "Error %lu", true},       // the same 32-bit number
+        {"Fehler %08lX", "Error %lu", true},    // width and flags may differ
+        {"Fehler %-5d!", "Error %lu", true},
+        {"no number", "Error %lu", false},      // one argument fewer
+        {"%lu %lu", "Error %lu", false},        // one more
+        {"Fehler %s", "Error %lu", false},      // a number read as a text pointer
+        {"%s: %u / %u", "%s: command line of %u characters, the limit is %u.", true},
+        {"%u: %s / %u", "%s: command line of %u characters, the limit is %u.", false},
+        {"100%% %lu", "Error %lu", true},       // a literal percent sign reads nothing
+        {"%lu%%", "%lu", true},
+        {"%lu %", "%lu", false},                // a lone '%' at the end
+        {"%lu %q", "%lu", false},               // a conversion the platform does not know
+        {"%.20s", "%s", true},
+        {"%ls", "%s", true},
+        {"%I64u", "%lu", false},                // 64 bits: would read two arguments
+        {"", "", true},
+        {"plain", "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " / " + c.reference);
+        EXPECT_EQ(conversionsMatch(c.format, c.reference), c.match);
     }
 }
 

@@ -2,7 +2,7 @@
 // as null) composed into heap buffers of exactly the size given, from far too
 // small to roomy. The result is all or nothing: the full line or "".
 
-#include "build/command_line.h"
+#include "core/command_line.h"
 
 #include <stddef.h>
 #include <stdint.h>

@@ -3,7 +3,7 @@
 // read past length is an ASan report. The verdict, name and index are checked
 // against a reading of the line done the slow way.
 
-#include "output/line_parse.h"
+#include "core/line_parse.h"
 
 #include <stddef.h>
 #include <stdint.h>

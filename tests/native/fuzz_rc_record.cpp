@@ -2,7 +2,7 @@
 // heap buffer of exactly DEFINITION_LINE_MAX bytes. The line must read back
 // as the record's name, " equ ", the id in decimal and CR LF.
 
-#include "output/rc_format.h"
+#include "core/rc_format.h"
 
 #include <stddef.h>
 #include <stdint.h>

@@ -2,7 +2,7 @@
 // block of exactly stride * count bytes, so a write past the last slot is an
 // ASan report; inside the block every slot must hold its own terminated field.
 
-#include "settings/text_core.h"
+#include "core/text_core.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -51,6 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     memcpy(text.get(), data, size);
     text[size] = '\0';
 
+    // A translated format against the texts' defaults: never reads past the
+    // end, and agrees with itself.
+    const char* formats[] = {"Error %lu", "%s: command line of %u characters, the limit is %u.", ""};
+    for (const char* reference : formats)
+        (void)conversionsMatch(text.get(), reference);
+    if (!conversionsMatch(text.get(), text.get()) && !strchr(text.get(), '%'))
+        abort();
     check(text.get(), 16, 4);  // button captions
     check(text.get(), 64, 5);  // menu captions
     // Small odd layouts too, picked by the first two bytes, to reach the edges

@@ -1,4 +1,4 @@
-#include "host/accel_edit.h"
+#include "core/accel_edit.h"
 
 #include <string.h>
 

@@ -1,23 +1,25 @@
 // The popup's batch commands: Redirect OUT, Execute first BAT and Execute
 // ASM as BAT.
-#include <windows.h>
+#include "commands/batch.h"
+
 #include <richedit.h>
 #include <shlwapi.h>
 
-#include "host/addin.h"
+#include "commands/assemble.h"
+#include "commands/runner.h"
+#include "host/addin_state.h"
+#include "host/host_ui.h"
+#include "settings/ui_text.h"
 
 namespace {
 
 const char BATCH_EXTENSION[] = ".bat";
 
-// Tells the user why a batch file could not be made, in the system's words.
-void showSystemError(DWORD error, const char* caption)
+// Redirect OUT is the check mark of its popup item, read when needed.
+bool redirectOutputOn()
 {
-    char text[WORK_BUFFER_SIZE];
-    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                        text, sizeof text, nullptr))
-        wsprintfA(text, "Error %lu", error);
-    showMessage(text, caption, MB_OK | MB_ICONERROR);
+    UINT state = GetMenuState(g.popup, g.redirectId, MF_BYCOMMAND);
+    return state != (UINT)-1 && (state & MF_CHECKED);
 }
 
 // Makes the batch path: the source path with its last extension replaced
@@ -60,15 +62,16 @@ void renameInOutput(const char* batchName, const char* sourceName)
     SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
 }
 
-}  // namespace
-
+// Runs one file, captured into the pane or through the shell.
 void runFile(const char* path)
 {
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_EXECUTING, text));
     if (redirectOutputOn()) {
         ShowWindow(g.outputPane, SW_RESTORE);
-        runCaptured(path);
+        // A start failure is in the pane already; the run guard hears of it.
+        if (!runCaptured(path, OUTPUT_FROM_OEM).started)
+            recordBuild(false);
     } else {
         typedef HINSTANCE(WINAPI * ShellExecuteProc)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
         if (auto shellExecute = (ShellExecuteProc)systemFunction("shell32.dll", "ShellExecuteA"))
@@ -76,6 +79,8 @@ void runFile(const char* path)
     }
     setStatus("");
 }
+
+}  // namespace
 
 LRESULT onRedirectOut()
 {
@@ -88,7 +93,7 @@ LRESULT onRedirectOut()
 
 LRESULT onExecuteFirstBat()
 {
-    if (!prepareBuild())
+    if (!prepareBuild().ready)
         return 1;
     if (const char* batch = findFirstChildOfType(FILE_TYPE_BATCH))
         runFile(batch);
@@ -97,7 +102,7 @@ LRESULT onExecuteFirstBat()
 
 LRESULT onExecuteAsmAsBat()
 {
-    if (!prepareBuild())
+    if (!prepareBuild().ready)
         return 1;
     const char* source = findFirstChildOfType(FILE_TYPE_ASSEMBLY);
     if (!source)

@@ -1,8 +1,9 @@
 // Runs a command line as a hidden child process and streams what it writes
 // to standard output and standard error into the host's output control.
-#include <windows.h>
+#include "commands/runner.h"
 
-#include "host/addin.h"
+#include "host/addin_state.h"
+#include "settings/ui_text.h"
 
 namespace {
 
@@ -29,7 +30,36 @@ void appendMessage(TextId id)
     appendOutputText(lookup(id, text));
 }
 
-void restoreArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
+bool createOutputPipe(HANDLE* readEnd, HANDLE* writeEnd)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return CreatePipe(readEnd, writeEnd, &inheritable, 0) != FALSE;
+}
+
+// Starts the command line hidden, with standard output and standard error
+// both on the pipe's write end, in the current directory (the project's).
+bool startChild(char* commandLine, HANDLE writeEnd, PROCESS_INFORMATION* process)
+{
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    return CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          process) != FALSE;
+}
+
+// Every run ends with the arrow cursor and the output control up to date
+// and focused.
+RunResult endRun(RunResult result)
+{
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    UpdateWindow(g.outputControl);
+    SetFocus(g.outputControl);
+    return result;
+}
 
 // Appends count bytes read from the child (terminated at buffer[count]).
 // The control takes NUL-terminated text, so a NUL byte in the output would
@@ -89,9 +119,9 @@ DWORD readUntilDone(HANDLE readEnd, HANDLE process, char* buffer, RunOutput conv
     }
     if (dropped) {
         char note[WORK_BUFFER_SIZE];
-        wsprintfA(note, "\r\n[%lu more bytes of output not shown: the pane keeps the first %lu MB]\r\n",
-                  dropped, (unsigned long)(OUTPUT_LIMIT >> 20));
-        appendOutputText(note);
+        appendOutputText("\r\n");
+        appendOutputText(formatText(note, TEXT_OUTPUT_CUT, dropped, (unsigned long)(OUTPUT_LIMIT >> 20)));
+        appendOutputText("\r\n");
     }
     DWORD exitCode = 0;
     WaitForSingleObject(process, POLL_MS);
@@ -104,56 +134,44 @@ DWORD readUntilDone(HANDLE readEnd, HANDLE process, char* buffer, RunOutput conv
 
 void appendOutput(const char* text) { appendOutputText(text); }
 
-DWORD runCaptured(const char* commandLine, RunOutput conversion)
+RunResult runCaptured(const char* commandLine, RunOutput conversion)
 {
-    DWORD exitCode = 0;
     appendOutputText("\r\n");
     appendOutputText(commandLine);
     appendOutputText("\r\n");
     appendOutputText("\r\n");
     SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
 
+    RunResult result = {false, 0};
     HANDLE heap = GetProcessHeap();
     char* buffer = (char*)HeapAlloc(heap, 0, COMMAND_BUFFER_SIZE);
     if (!buffer) {
         appendMessage(TEXT_NO_MEMORY);
-    } else {
-        lstrcpynA(buffer, commandLine, COMMAND_BUFFER_SIZE);
-        SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        HANDLE readEnd = nullptr, writeEnd = nullptr;
-        if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-            appendMessage(TEXT_NO_PIPE);
-            restoreArrowCursor();
-            ++g.errorCount;
-        } else {
-            STARTUPINFOA startup;
-            ZeroMemory(&startup, sizeof startup);
-            startup.cb = sizeof startup;
-            startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-            startup.wShowWindow = SW_HIDE;
-            startup.hStdOutput = writeEnd;
-            startup.hStdError = writeEnd;
-            PROCESS_INFORMATION process;
-            if (!CreateProcessA(nullptr, buffer, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                &process)) {
-                CloseHandle(readEnd);
-                CloseHandle(writeEnd);
-                restoreArrowCursor();
-                appendMessage(TEXT_NO_PROCESS);
-                ++g.errorCount;
-            } else {
-                // Only the child may hold the write end now, so the pipe
-                // breaks when the child and whatever it started are done.
-                CloseHandle(writeEnd);
-                CloseHandle(process.hThread);
-                exitCode = readUntilDone(readEnd, process.hProcess, buffer, conversion);
-                CloseHandle(process.hProcess);
-                CloseHandle(readEnd);
-            }
-        }
-        HeapFree(heap, 0, buffer);
+        return endRun(result);
     }
-    UpdateWindow(g.outputControl);
-    SetFocus(g.outputControl);
-    return exitCode;
+    lstrcpynA(buffer, commandLine, COMMAND_BUFFER_SIZE);
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!createOutputPipe(&readEnd, &writeEnd)) {
+        appendMessage(TEXT_NO_PIPE);
+        HeapFree(heap, 0, buffer);
+        return endRun(result);
+    }
+    PROCESS_INFORMATION process;
+    if (!startChild(buffer, writeEnd, &process)) {
+        CloseHandle(readEnd);
+        CloseHandle(writeEnd);
+        appendMessage(TEXT_NO_PROCESS);
+        HeapFree(heap, 0, buffer);
+        return endRun(result);
+    }
+    // Only the child may hold the write end now, so the pipe breaks when the
+    // child and whatever it started are done.
+    CloseHandle(writeEnd);
+    CloseHandle(process.hThread);
+    result.started = true;
+    result.exitCode = readUntilDone(readEnd, process.hProcess, buffer, conversion);
+    CloseHandle(process.hProcess);
+    CloseHandle(readEnd);
+    HeapFree(heap, 0, buffer);
+    return endRun(result);
 }

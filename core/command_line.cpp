@@ -1,4 +1,4 @@
-#include "build/command_line.h"
+#include "core/command_line.h"
 
 #include <string.h>
 

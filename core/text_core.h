@@ -16,3 +16,10 @@ void replaceChar(char* text, char from, char to);
 // True when the two NUL-terminated texts are equal byte for byte (no locale
 // rules, unlike lstrcmpA, which may call different texts equal).
 bool textsEqual(const char* a, const char* b);
+
+// True when a format text (wsprintf syntax) takes the same arguments as the
+// reference format: the same conversions in the same order, counted by the
+// kind of argument each reads (a number, or a text), with "%%" taken as a
+// plain '%'. A conversion the platform does not know, or a '%' at the end,
+// makes it false. Widths, precisions and flags may differ.
+bool conversionsMatch(const char* format, const char* reference);

@@ -1,4 +1,4 @@
-#include "output/rc_format.h"
+#include "core/rc_format.h"
 
 #include <stdint.h>
 

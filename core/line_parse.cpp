@@ -1,4 +1,4 @@
-#include "output/line_parse.h"
+#include "core/line_parse.h"
 
 bool parseErrorLine(const char* line, size_t length, ErrorLinePlace* place)
 {

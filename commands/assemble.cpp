@@ -1,0 +1,265 @@
+// Assembling and building FASM projects: the host's assemble, build and run
+// commands, and "Assemble current".
+#include "commands/assemble.h"
+
+#include <richedit.h>
+
+#include "commands/runner.h"
+#include "core/command_line.h"
+#include "host/addin_state.h"
+#include "host/host_ui.h"
+#include "output/rc_export.h"
+#include "settings/paths.h"
+#include "settings/ui_text.h"
+#include "setup/setup_dialog.h"
+
+namespace {
+
+// One composed assembler command line, as long as process creation accepts.
+char commandBuffer[COMMAND_LINE_MAX + 1];
+
+const char TEXT_ERROR_MARKER[] = "error:";
+const char TEXT_USAGE_MARKER[] = "usage:";
+
+// What the preparation's enumeration counts; its user value points here.
+struct ChildCounts {
+    int resourceScriptCount;
+    int modifiedCount;
+};
+
+LRESULT CALLBACK countAndClearChild(HWND child, LPARAM userValue)
+{
+    ChildCounts* counts = (ChildCounts*)userValue;
+    const ChildRecord* record = childRecordOf(child);
+    if (!record)
+        return 1;
+    if (record->fileType == FILE_TYPE_RESOURCE_SCRIPT)
+        ++counts->resourceScriptCount;
+    if (SendMessageA(record->editor, EM_GETMODIFY, 0, 0) != 0)
+        ++counts->modifiedCount;
+    SendMessageA(record->editor, HEM_CLEARMARKS, 0, HEM_MARK_ERROR);
+    return 1;
+}
+
+// The type search: the user value points to this, and the first child of
+// the wanted type leaves its path here.
+struct TypeSearch {
+    HostSlot fileType;
+    const char* path;
+};
+
+LRESULT CALLBACK stopAtType(HWND child, LPARAM userValue)
+{
+    TypeSearch* search = (TypeSearch*)userValue;
+    const ChildRecord* record = childRecordOf(child);
+    if (!record || record->fileType != search->fileType)
+        return 1;
+    search->path = record->fullPath;
+    return 0;
+}
+
+const char* projectField(int index)
+{
+    const char* text = g.project.field[index];
+    return text ? text : "";
+}
+
+void showPane(int how) { ShowWindow(g.outputPane, how); }
+
+// Position of text in the whole output, or -1.
+LONG findInOutput(const char* text)
+{
+    FINDTEXTEXA find;
+    find.chrg.cpMin = 0;
+    find.chrg.cpMax = (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0);
+    find.lpstrText = text;
+    return (LONG)SendMessageA(g.outputControl, EM_FINDTEXTEX, 0, (LPARAM)&find);
+}
+
+// Asks for the assembler's path until one is stored; false when the user declines.
+bool haveAssemblerPath(char* path)
+{
+    readAssemblerPath(path);
+    while (!path[0]) {
+        char text[WORK_BUFFER_SIZE];
+        if (showMessage(messageText(TEXT_NO_ASSEMBLER_PATH, text), nullptr, MB_YESNO) != IDYES)
+            return false;
+        openSetupDialog(g.mainWindow);
+        readAssemblerPath(path);
+    }
+    return true;
+}
+
+// Appends a line of the add-in's own to the output, set off by blank lines.
+void appendNote(const char* text)
+{
+    appendOutput("\r\n");
+    appendOutput(text);
+    appendOutput("\r\n");
+}
+
+// A command line that process creation cannot take is not run; the user is
+// told why, and it counts as a failed start.
+void refuseCommandLine(size_t length)
+{
+    char reason[WORK_BUFFER_SIZE], line[WORK_BUFFER_SIZE];
+    appendNote(formatText(line, TEXT_COMMAND_TOO_LONG, lookup(TEXT_NO_PROCESS, reason), (unsigned)length,
+                          (unsigned)COMMAND_LINE_MAX));
+}
+
+// Where the first "error:" (else "usage:") is in the output, or -1. An
+// assembler that ended with a non-zero code and said nothing gets a line of
+// the add-in's own saying so, and that line is the place.
+LONG findFailure(DWORD exitCode)
+{
+    LONG at = findInOutput(TEXT_ERROR_MARKER);
+    if (at < 0)
+        at = findInOutput(TEXT_USAGE_MARKER);
+    if (at >= 0 || exitCode == 0)
+        return at;
+    // A crash or a missing DLL has only its exit code to say so; a good
+    // build must not be claimed.
+    char line[WORK_BUFFER_SIZE];
+    appendNote(formatText(line, TEXT_SILENT_FAILURE, exitCode, exitCode));
+    return (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0) - 2;
+}
+
+// Assembles one source into the output pane and shows the verdict: a failed
+// build opens the pane with the failure's line highlighted, a clean one hides
+// it. False when the build failed (the pane says why); true when it succeeded
+// or the user declined to name an assembler.
+bool assembleSource(const char* source, const char* output)
+{
+    char assembler[ASSEMBLER_PATH_SIZE];
+    if (!haveAssemblerPath(assembler))
+        return true;
+    const char* extra = projectField(PROJECT_FIELD_ASSEMBLER_ARGUMENTS);
+    if (!composeAssemblerCommand(commandBuffer, sizeof commandBuffer, assembler, source, output, extra)) {
+        refuseCommandLine(assemblerCommandLength(assembler, source, output, extra));
+        showPane(SW_RESTORE);
+        return false;
+    }
+    char text[WORK_BUFFER_SIZE];
+    setStatus(lookup(TEXT_COMPILING, text));
+    // The assembler reports paths and source lines in the ANSI code page as it
+    // received them; converting them as OEM text would garble them.
+    RunResult run = runCaptured(commandBuffer, OUTPUT_AS_IS);
+    if (!run.started) {
+        showPane(SW_RESTORE);
+        return false;
+    }
+    LONG at = findFailure(run.exitCode);
+    if (at < 0) {
+        showPane(SW_HIDE);
+        return true;
+    }
+    g.highlightedOutputLine = (int)SendMessageA(g.outputControl, EM_EXLINEFROMCHAR, 0, at);
+    SendMessageA(g.outputControl, HEM_SETLINEHIGHLIGHT, (WPARAM)g.highlightedOutputLine, 1);
+    showPane(SW_RESTORE);
+    return false;
+}
+
+// Assembles the project's main source (the first assembly child) with the
+// project's output argument.
+void assembleMainSource()
+{
+    const char* mainSource = findFirstChildOfType(FILE_TYPE_ASSEMBLY);
+    if (mainSource)
+        recordBuild(assembleSource(mainSource, projectField(PROJECT_FIELD_OUTPUT_FILE)));
+}
+
+}  // namespace
+
+BuildPreparation prepareBuild()
+{
+    BuildPreparation result = {false, 0};
+    if (!SendMessageA(g.mainWindow, HM_GET_PROJECT_INFO, (WPARAM)&g.project, 0)) {
+        setStatus("");
+        return result;
+    }
+    char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
+    setStatus(lookup(TEXT_SAVING, text));
+    SendMessageA(g.mainWindow, WM_COMMAND, HC_SAVE_ALL, 0);
+
+    ChildCounts counts = {0, 0};
+    g.highlightedOutputLine = 0;
+    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)countAndClearChild, (LPARAM)&counts);
+    SendMessageA(g.mainWindow, HM_ENUM_OTHER_CHILDREN, (WPARAM)countAndClearChild, (LPARAM)&counts);
+
+    if (counts.modifiedCount > 0 &&
+        showMessage(messageText(TEXT_NOT_SAVED, text), lookup(TEXT_WARNING, caption),
+                    MB_YESNO | MB_ICONWARNING) != IDYES) {
+        setStatus("");
+        return result;
+    }
+    SendMessageA(g.outputControl, WM_SETTEXT, 0, (LPARAM)"");
+    UpdateWindow(g.outputControl);
+    g.errorCount = 0;
+    result.ready = true;
+    result.resourceScriptCount = counts.resourceScriptCount;
+    return result;
+}
+
+void recordBuild(bool succeeded)
+{
+    if (!succeeded)
+        ++g.errorCount;
+}
+
+const char* findFirstChildOfType(DWORD fileType)
+{
+    TypeSearch search = {fileType, nullptr};
+    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)stopAtType, (LPARAM)&search);
+    return search.path;
+}
+
+LRESULT onHostAssemble()
+{
+    if (prepareBuild().ready)
+        assembleMainSource();
+    return finishCommand();
+}
+
+LRESULT onAssembleCurrent()
+{
+    if (!prepareBuild().ready)
+        return finishCommand();
+    HWND active = (HWND)SendMessageA(g.mdiClient, WM_MDIGETACTIVE, 0, 0);
+    const ChildRecord* record = active ? childRecordOf(active) : nullptr;
+    if (record && record->fileType == FILE_TYPE_ASSEMBLY) {
+        recordBuild(assembleSource(record->fullPath, ""));
+        return finishCommand();
+    }
+    char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
+    showMessage(messageText(TEXT_ASM_ONLY, text), lookup(TEXT_NOT_ALLOWED, caption), MB_ICONERROR);
+    return finishCommand();
+}
+
+LRESULT onHostBuild()
+{
+    BuildPreparation preparation = prepareBuild();
+    if (!preparation.ready)
+        return finishCommand();
+    if (preparation.resourceScriptCount > 0) {
+        SendMessageA(g.mainWindow, WM_COMMAND, HC_COMPILE_RESOURCES, 0);
+        if (g.keepRcInclude == 1)
+            exportResourceDefinitions();
+    }
+    assembleMainSource();
+    if (g.errorCount == 0 && g.pendingRunCommand != 0)
+        SendMessageA(g.mainWindow, WM_COMMAND, g.pendingRunCommand, 0);
+    return finishCommand();
+}
+
+LRESULT guardRunCommand(UINT command)
+{
+    if (g.errorCount != 0) {
+        char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
+        if (showMessage(messageText(TEXT_LAST_BUILD_FAILED, text), lookup(TEXT_WARNING, caption),
+                        MB_YESNO | MB_ICONWARNING) != IDYES)
+            return finishCommand();
+    }
+    g.pendingRunCommand = command;
+    return 0;
+}
+

@@ -1,0 +1,49 @@
+// What the add-in shows through the host.
+#include "host/host_ui.h"
+
+#include <commctrl.h>
+
+#include "host/addin_state.h"
+#include "settings/ui_text.h"
+
+namespace {
+
+const char FASM_COMPILER[] = "FASM";
+enum : WPARAM { STATUS_PART = 4 };
+
+}  // namespace
+
+void setStatus(const char* text)
+{
+    SendMessageA(g.statusBar, SB_SETTEXTA, STATUS_PART, (LPARAM)text);
+}
+
+LRESULT finishCommand()
+{
+    setStatus(FASM_COMPILER);
+    return 1;
+}
+
+int showMessage(const char* text, const char* caption, UINT style, HWND owner)
+{
+    return MessageBoxA(owner ? owner : g.mainWindow, text, caption, style);
+}
+
+void showSystemError(DWORD error, const char* caption, HWND owner)
+{
+    char text[WORK_BUFFER_SIZE];
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                        sizeof text, nullptr))
+        formatText(text, TEXT_SYSTEM_ERROR, error);
+    showMessage(text, caption, MB_OK | MB_ICONERROR, owner);
+}
+
+FARPROC systemFunction(const char* module, const char* name)
+{
+    // Kept loaded once loaded: the shell may still be working for a call
+    // that has returned.
+    HMODULE dll = GetModuleHandleA(module);
+    if (!dll)
+        dll = LoadLibraryA(module);
+    return dll ? GetProcAddress(dll, name) : nullptr;
+}

@@ -1,0 +1,18 @@
+// What the add-in shows through the host: the status bar, message boxes over
+// the host's main window, and system DLLs loaded when first needed.
+#pragma once
+
+#include <windows.h>
+
+// Part 4 of the host's status bar.
+void setStatus(const char* text);
+// Every handled command ends here: the status bar shows "FASM". Returns 1,
+// the handlers' "handled".
+LRESULT finishCommand();
+// A message box; owner is the host's main window unless one is given.
+int showMessage(const char* text, const char* caption, UINT style, HWND owner = nullptr);
+// Tells the user, in the system's words, why an operation failed.
+void showSystemError(DWORD error, const char* caption, HWND owner = nullptr);
+// A function of a system DLL that only a few commands need, loaded at first
+// use so that loading the add-in does not load the DLL; null when missing.
+FARPROC systemFunction(const char* module, const char* name);
