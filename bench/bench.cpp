@@ -175,36 +175,8 @@ bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 
 // ---- small helpers around the host -----------------------------------------
 
-// The menu (top level or nested) and position that hold the item with this command.
-bool findMenuItem(HMENU menu, UINT id, HMENU* owner, int* position)
-{
-    int n = GetMenuItemCount(menu);
-    for (int i = 0; i < n; ++i) {
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_SUBMENU;
-        if (!GetMenuItemInfoA(menu, i, TRUE, &info))
-            continue;
-        if (info.wID == id) {
-            *owner = menu;
-            *position = i;
-            return true;
-        }
-        if (info.hSubMenu && findMenuItem(info.hSubMenu, id, owner, position))
-            return true;
-    }
-    return false;
-}
-
 // The add-in's popup: Redirect OUT, separator, Execute first BAT, Execute ASM as BAT.
-HMENU addInPopup(hostsim::Host& host)
-{
-    HMENU owner;
-    int at;
-    if (!findMenuItem(host.mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at) || at == 0)
-        return nullptr;
-    return GetSubMenu(owner, at - 1);
-}
+HMENU addInPopup(hostsim::Host& host) { return hostsim::submenuBefore(host.mainMenu(), HC_MENU_BEFORE_POPUP); }
 
 std::string projectFile(const std::string& folder, const char* compiler)
 {
