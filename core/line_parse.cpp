@@ -50,7 +50,8 @@ bool parseErrorLine(const char* line, size_t length, ErrorLinePlace* place)
 OutputLineKind classifyOutputLine(const char* line, size_t length, ErrorLinePlace* place)
 {
     ErrorLinePlace parsed;
-    if (parseErrorLine(line, length, &parsed) && !holdsErrorMarker(line, parsed.nameLength)) {
+    // The separator counts too: "error:[3]" is a message with its colon taken for the separator.
+    if (parseErrorLine(line, length, &parsed) && !holdsErrorMarker(line, parsed.nameLength + 1)) {
         *place = parsed;
         return OUTPUT_LINE_PLACE;
     }

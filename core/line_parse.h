@@ -26,8 +26,8 @@ enum OutputLineKind {
 };
 
 // Sorts length characters of line. A line that parses (parseErrorLine) names
-// a place, unless its file name holds "error:": no file name has a ':' past
-// its drive, so that is a message with brackets in it. Any other line holding
+// a place, unless the text before its first '[' holds "error:": no file name
+// has a ':' past its drive, so that is a message with brackets in it. Any other line holding
 // "error:" is an error message. "error:" is found in any letter case, as the
 // build's search for the failure finds it. *place is filled for a place.
 OutputLineKind classifyOutputLine(const char* line, size_t length, ErrorLinePlace* place);
