@@ -84,29 +84,53 @@ enum IdentityState { IDENTITY_NOT_ASKED, IDENTITY_KNOWN, IDENTITY_NONE };
 
 // The clicked name's file, looked for among documents whose paths are other
 // names of it. What costs a file-system request is done once per click, and
-// for a document only when its file name says it may be that file.
+// for a document only when its file name says it may be that file and its
+// path alone cannot tell.
 struct SameFileSearch {
-    SourcePlace place;  // fileName: the clicked name made absolute
-    WCHAR fileName[MAX_PATH];  // its file name, short aliases expanded
+    SourcePlace place;         // fileName: the clicked name, absolute, short names expanded
+    WCHAR fullName[MAX_PATH];  // the same, as the file system reads it
+    int fullNameLength;
+    const WCHAR* fileName;  // the file name it ends with, inside fullName
     int fileNameLength;
-    // Compares file names as the file system does; null on systems without
-    // it, where every document is opened to see.
+    // Compares names as the file system does; null on systems without it,
+    // where every document is opened to see.
     CompareStringOrdinalProc compare;
-    IdentityState state;  // the clicked file is opened at the first candidate
+    IdentityState state;  // the clicked file is opened when a document first needs it
     FileIdentity identity;
 };
+
+// Letter case ignored as the file system ignores it; false when either text
+// cannot be converted or there is no comparison to make it with.
+bool sameIgnoringCase(const SameFileSearch* search, const char* text, const WCHAR* wide, int wideLength)
+{
+    WCHAR converted[MAX_PATH];
+    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, converted, MAX_PATH);
+    return search->compare && length > 1 &&
+           search->compare(converted, length - 1, wide, wideLength, TRUE) == CSTR_EQUAL;
+}
 
 bool mayBeSameFile(const SameFileSearch* search, const char* path)
 {
     if (!isPlainFilePath(path))
         return false;
     const char* name = finalPathComponent(path);
-    if (!search->compare || mayBeShortAlias(name))
+    return !search->compare || mayBeShortAlias(name) ||
+           sameIgnoringCase(search, name, search->fileName, search->fileNameLength);
+}
+
+// The document's path names the clicked file when, made absolute, it equals
+// the clicked name in all but letter case; otherwise only the two files'
+// identities can tell (short names, links, another drive to the same place).
+bool isSameFile(SameFileSearch* search, const char* path)
+{
+    char fullPath[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
+    if (length > 0 && length < MAX_PATH && sameIgnoringCase(search, fullPath, search->fullName, search->fullNameLength))
         return true;
-    WCHAR wide[MAX_PATH];
-    int length = MultiByteToWideChar(CP_ACP, 0, name, -1, wide, MAX_PATH);
-    return length > 1 &&
-           search->compare(wide, length - 1, search->fileName, search->fileNameLength, TRUE) == CSTR_EQUAL;
+    if (search->state == IDENTITY_NOT_ASKED)
+        search->state = identityOf(search->place.fileName, &search->identity) ? IDENTITY_KNOWN : IDENTITY_NONE;
+    FileIdentity identity;
+    return search->state == IDENTITY_KNOWN && identityOf(path, &identity) && sameIdentity(identity, search->identity);
 }
 
 // Called by the host for each child when no path was equal: the first that
@@ -115,15 +139,7 @@ LRESULT CALLBACK jumpToSameFile(HWND child, LPARAM userValue)
 {
     SameFileSearch* search = (SameFileSearch*)userValue;
     const ChildRecord* record = childRecordOf(child);
-    if (!record || !mayBeSameFile(search, record->fullPath))
-        return 1;
-    if (search->state == IDENTITY_NOT_ASKED)
-        search->state = identityOf(search->place.fileName, &search->identity) ? IDENTITY_KNOWN : IDENTITY_NONE;
-    // A name that is no file is no document's either.
-    if (search->state == IDENTITY_NONE)
-        return 0;
-    FileIdentity identity;
-    if (!identityOf(record->fullPath, &identity) || !sameIdentity(identity, search->identity))
+    if (!record || !mayBeSameFile(search, record->fullPath) || !isSameFile(search, record->fullPath))
         return 1;
     markPlace(child, record, search->place.lineIndex);
     search->place.found = true;
@@ -131,26 +147,34 @@ LRESULT CALLBACK jumpToSameFile(HWND child, LPARAM userValue)
 }
 
 // Fills the search from the clicked name: absolute against the current
-// folder (the project's), '/' read as '\', "." and ".." resolved. False when
-// the name cannot name a plain file, which then matches no document.
+// folder (the project's), '/' read as '\', "." and ".." resolved, short names
+// expanded. False when the name is no existing plain file, which then
+// matches no document.
 bool prepareSameFileSearch(const char* name, char* fullName, SameFileSearch* search)
 {
     DWORD length = GetFullPathNameA(name, MAX_PATH, fullName, nullptr);
     if (length == 0 || length >= MAX_PATH || !isPlainFilePath(fullName))
         return false;
-    const char* fileName = finalPathComponent(fullName);
-    char longName[MAX_PATH];
-    if (mayBeShortAlias(fileName)) {
+    if (mayBeShortAlias(fullName)) {
+        char longName[MAX_PATH];
         length = GetLongPathNameA(fullName, longName, MAX_PATH);
         if (length == 0 || length >= MAX_PATH)
             return false;
-        fileName = finalPathComponent(longName);
+        lstrcpyA(fullName, longName);
     }
-    int wide = MultiByteToWideChar(CP_ACP, 0, fileName, -1, search->fileName, MAX_PATH);
-    // A name ending in a separator is a folder.
+    DWORD attributes = GetFileAttributesA(fullName);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    int wide = MultiByteToWideChar(CP_ACP, 0, fullName, -1, search->fullName, MAX_PATH);
     if (wide <= 1)
         return false;
-    search->fileNameLength = wide - 1;
+    search->fullNameLength = wide - 1;
+    // Made absolute, the name has '' for every separator.
+    int fileName = search->fullNameLength;
+    while (fileName > 0 && search->fullName[fileName - 1] != L'\\')
+        --fileName;
+    search->fileName = search->fullName + fileName;
+    search->fileNameLength = search->fullNameLength - fileName;
     search->place.fileName = fullName;
     search->compare = (CompareStringOrdinalProc)systemFunction("kernel32.dll", "CompareStringOrdinal");
     search->state = IDENTITY_NOT_ASKED;

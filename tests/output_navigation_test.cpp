@@ -618,6 +618,20 @@ TEST_F(SameFileTest, EveryNameOfAnOpenFileReachesItsDocument)
     clickEach(cases, documents, bystander);
 }
 
+// Paths that differ in more than letter case: the files themselves decide.
+TEST_F(SameFileTest, DocumentsOpenedByShortNamesAreFoundByLongOnes)
+{
+    HWND deep = openDocument(shortName(path(longFolder)) + "\\deep.inc");
+    HWND longName = openDocument(shortName(path("inc\\A Long Include Name.inc")));
+    HWND bystander = openDocument(path("main.asm"));
+    clickEach({{path(longFolder + "\\deep.inc") + " [2]:", 0, 1},
+               {path(longFolder + "/DEEP.inc") + " [3]:", 0, 2},
+               {path("inc\\A Long Include Name.inc") + " [4]:", 1, 3},
+               {"inc/a long include name.INC [5]:", 1, 4},
+               {path("other\\deep.inc") + " [2]:", -1, 0}},
+              {deep, longName}, bystander);
+}
+
 TEST_F(SameFileTest, AnExactPathWinsOverAnEarlierOtherNameOfTheFile)
 {
     HWND otherCase = openDocument(path("INC\\MACROS.INC"));
