@@ -988,6 +988,8 @@ void benchSameFile()
     row("4. Double-click on the error: line, its heading naming child 500 (us)", figure(stats(errorLine), US),
         figure(o, US), figure(stats(pairedRatio(errorLine, otherCase)), RATIO), "< 5 ms",
         yesNo(stats(errorLine).median < 0.005));
+    row("4x. another letter case minus the exact path, per repetition (us)",
+        figure(stats(pairedDifference(otherCase, exact)), US), "-", "-", "info", "-");
     row("4x. Double-click naming no file, 500 real files open (us)", figure(stats(noFile), US), figure(e, US),
         figure(stats(pairedRatio(noFile, exact)), RATIO), "info", "-");
     row("4x. Double-click, 500 open files all named main.asm, match last (us)", figure(stats(allAlike), US),
@@ -995,7 +997,8 @@ void benchSameFile()
     note("navigation, other names: 500 real files open under their own paths; baseline = the exact path of child 500 "
          "(for the error: line, a place line naming it the same way); each figure the mean of %d clicks (%d for "
          "the 500 alike), %d repetitions; %s",
-         clicks, slowClicks, reps, right ? "every click marked/activated as expected" : "SOME CLICKS DID NOT ACT AS EXPECTED");
+         clicks, slowClicks, reps,
+         right ? "every click marked/activated as expected" : "SOME CLICKS DID NOT ACT AS EXPECTED");
 }
 
 // ---- 5. load and unload ----------------------------------------------------

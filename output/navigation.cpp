@@ -125,7 +125,8 @@ bool isSameFile(SameFileSearch* search, const char* path)
 {
     char fullPath[MAX_PATH];
     DWORD length = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
-    if (length > 0 && length < MAX_PATH && sameIgnoringCase(search, fullPath, search->fullName, search->fullNameLength))
+    if (length > 0 && length < MAX_PATH &&
+        sameIgnoringCase(search, fullPath, search->fullName, search->fullNameLength))
         return true;
     if (search->state == IDENTITY_NOT_ASKED)
         search->state = identityOf(search->place.fileName, &search->identity) ? IDENTITY_KNOWN : IDENTITY_NONE;
@@ -169,7 +170,7 @@ bool prepareSameFileSearch(const char* name, char* fullName, SameFileSearch* sea
     if (wide <= 1)
         return false;
     search->fullNameLength = wide - 1;
-    // Made absolute, the name has '' for every separator.
+    // Made absolute, the name has a backslash for every separator.
     int fileName = search->fullNameLength;
     while (fileName > 0 && search->fullName[fileName - 1] != L'\\')
         --fileName;
