@@ -673,7 +673,7 @@ TEST_F(SameFileTest, LettersBeyondAsciiDifferingInCaseNameTheSameFile)
     clickEach({{lowerFolder + "\\MAIN.asm [2]:", 0, 1}, {"\xFC" "bung\\main.asm [3]:", 0, 2}}, {doc}, bystander);
 }
 
-TEST_F(SameFileTest, TheIssuesIncludeBlockLeadsToTheIncludedFile)
+TEST_F(SameFileTest, AnIncludeWrittenWithSlashAndOtherCaseLeadsToTheIncludedFile)
 {
     HWND main = openDocument(path("main.asm"));
     HWND macros = openDocument(path("inc\\macros.inc"));
