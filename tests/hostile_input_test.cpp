@@ -435,6 +435,77 @@ TEST_F(AddInTest, BracketsInEveryPositionOfAnOutputLine)
     EXPECT_EQ(host->outputText(), all.substr(0, all.size()));
 }
 
+// Names in output lines that no file can have, or that reach a device, a
+// pipe or a server when opened: an open document with the same file name
+// makes the add-in look at each, and none may be opened as a file, match,
+// or stop the click from being handled.
+TEST_F(AddInTest, OutputLinesNamingDevicesPipesAndNoFile)
+{
+    load();
+    std::string project = makeProject("FASM", "devices");
+    std::string folder = project.substr(0, project.rfind('\\'));
+    host->openProject(project);
+    const char* names[] = {"x.asm", "COM1", "aux.asm", "nul.asm", "con", "a.asm"};
+    std::vector<HWND> documents;
+    for (const char* name : names) {
+        std::string path = folder + "\\" + name;
+        hostsim::writeFile(path, "1\r\n2\r\n3\r\n");  // fails for the device names, as it should
+        documents.push_back(host->openChild(path, FILE_TYPE_ASSEMBLY, "1\r\n2\r\n3\r\n"));
+    }
+    std::vector<std::string> lines = {
+        "COM1 [1]:",
+        "aux.asm [1]:",
+        "NUL.asm [1]:",
+        "CON [1]:",
+        "\\\\.\\COM1 [1]:",
+        "\\\\.\\pipe\\x.asm [1]:",
+        "\\\\?\\" + folder + "\\X.ASM [1]:",  // the file itself, but through the device namespace
+        "\\\\nosuchserver\\share\\x.asm [1]:",
+        "*.asm [1]:",
+        "?.asm [1]:",
+        "x.asm:stream [1]:",
+        "\"x.asm\" [1]:",
+        std::string(240, 'd') + "\\x.asm [1]:",  // made absolute, longer than a path may be
+        "..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x.asm [1]:",
+    };
+    std::string all;
+    for (const std::string& l : lines)
+        all += l + "\r\n";
+    host->setOutputText(all);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(lines[i]);
+        std::vector<size_t> before;
+        for (HWND d : documents)
+            before.push_back(host->editorEvents(d).size());
+        EXPECT_EQ(host->doubleClickOutputLine((int)i), 1);
+        EXPECT_EQ(host->highlightedOutputLine(), (int)i);
+        for (size_t d = 0; d < documents.size(); ++d)
+            EXPECT_EQ(host->editorEvents(documents[d]).size(), before[d]) << names[d];
+    }
+    EXPECT_TRUE(host->dialogs.empty());
+    // The same file by its plain name is still found.
+    host->setOutputText("X.ASM [2]:");
+    EXPECT_EQ(host->doubleClickOutputLine(0), 1);
+    EXPECT_EQ(host->caretLine(documents[0]), 1);
+    EXPECT_EQ(host->activeChild(), documents[0]);
+}
+
+// An error message below thousands of lines with no blank line and no
+// heading: only the lines within reach are read, and the click is refused.
+TEST_F(AddInTest, ErrorMessageBelowALongBlockWithoutAPlace)
+{
+    load();
+    HWND doc = host->openChild("C:\\src\\far.asm", FILE_TYPE_ASSEMBLY, "1\r\n2\r\n");
+    std::string text = "C:\\src\\far.asm [1]:\r\n";
+    for (int i = 0; i < 5000; ++i)
+        text += "  line [" + std::to_string(i) + "] echoed\r\n";
+    text += "error: far below.";
+    host->setOutputText(text);
+    EXPECT_EQ(host->doubleClickOutputLine(5001), 0);
+    EXPECT_TRUE(host->editorEvents(doc).empty());
+    EXPECT_EQ(host->highlightedOutputLine(), -1);
+}
+
 // ---- resource lists and rc.inc targets ----
 
 class HostileRcTest : public AddInTest {
