@@ -82,6 +82,15 @@ void appendOutputText(const char* text)
     SendMessageA(g.outputControl, EM_REPLACESEL, 0, (LPARAM)text);
 }
 
+// A line of the add-in's own, set off from the output by a line break. One
+// append: each one repaints a shown control.
+void appendNoteLine(const char* text)
+{
+    char line[WORK_BUFFER_SIZE + 4];
+    wsprintfA(line, "\r\n%s\r\n", text);
+    appendOutputText(line);
+}
+
 void appendMessage(TextId id)
 {
     char text[WORK_BUFFER_SIZE];
@@ -271,19 +280,11 @@ DWORD readUntilDone(Run* run)
         quietSince = GetTickCount();
     }
     showPending(run);
-    if (run->dropped) {
-        char note[WORK_BUFFER_SIZE];
-        appendOutputText("\r\n");
-        appendOutputText(
-            formatText(note, TEXT_OUTPUT_CUT, run->dropped, (unsigned long)(OUTPUT_LIMIT >> 20)));
-        appendOutputText("\r\n");
-    }
+    char note[WORK_BUFFER_SIZE];
+    if (run->dropped)
+        appendNoteLine(formatText(note, TEXT_OUTPUT_CUT, run->dropped, (unsigned long)(OUTPUT_LIMIT >> 20)));
     if (run->stopped) {
-        char note[WORK_BUFFER_SIZE];
-        appendOutputText("\r\n");
-        appendOutputText(formatText(note, TEXT_RUN_STOPPED, run->stoppedAfter / 1000,
-                                    run->stoppedAfter % 1000 / 100));
-        appendOutputText("\r\n");
+        appendNoteLine(formatText(note, TEXT_RUN_STOPPED, run->stoppedAfter / 1000, run->stoppedAfter % 1000 / 100));
         SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
         return STOPPED_EXIT_CODE;
     }

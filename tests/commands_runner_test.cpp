@@ -522,7 +522,7 @@ TEST_F(LiveRunTest, EscStopsTheChildAndEveryProcessItStarted)
         toucher.join();
         ASSERT_NE(toucher.doneAt()[0], 0u) << "the run never got going";
         DWORD escToReturn = returned - toucher.doneAt()[0];
-        printf("%s: Esc to return %lu ms\n", c.what, (unsigned long)escToReturn);
+        printf("%s: Esc to return %lu ms (esc %lu returned %lu)\n", c.what, (unsigned long)escToReturn, toucher.doneAt()[0], returned);
         EXPECT_LT(returned - start, 8000u) << "the run was not stopped";
 
         std::string text = host->outputText();
