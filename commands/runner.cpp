@@ -10,9 +10,10 @@
 namespace {
 
 enum : DWORD {
-    // Holds the command line first, then the output read and not yet shown.
-    // Larger appends are what keep a shown rich edit fast.
-    RUN_BUFFER_SIZE = 1u << 20,
+    // Holds the command line first, then the output read and not appended
+    // yet. The rich edit takes one large append far more slowly than the
+    // same text in reads of this size.
+    RUN_BUFFER_SIZE = 65536,
     READ_CHUNK = 32000,
     // A 32-bit host's output control needs many times the text's size in
     // memory; past this much it would exhaust the host's address space.
@@ -21,8 +22,9 @@ enum : DWORD {
     // Once the started process has ended, what it started may still hold the
     // pipe; output that pauses this long after the end closes the run.
     QUIET_AFTER_EXIT_MS = 500,
-    // Output reaches the pane at most this often: each append to a shown
-    // rich edit repaints it, and many small ones cost far more than the text.
+    // The pane shows new output at most this often: a shown rich edit
+    // repaints itself on every append, and painting many small ones costs
+    // far more than the text (see revealOutput).
     SHOW_EVERY_MS = 100,
     // How often the queue is looked at for painting and Esc.
     LOOK_EVERY_MS = 15,
@@ -49,11 +51,13 @@ struct Run {
     DWORD startTick, shownTick, lookTick;
     RunOutput conversion;
     bool paneChecked, stopped;
+    bool hidden;  // appended text not painted yet (the control's redraw is off)
     DWORD stoppedAfter;  // milliseconds from the start to the Esc
 };
 
 // Set by the keyboard hook of a run when the user pressed Esc in the host.
 bool escapeHeard;
+bool running;
 
 bool hostInForeground()
 {
@@ -160,16 +164,33 @@ void appendChildBytes(char* buffer, DWORD count, RunOutput conversion)
     }
 }
 
-// Shows what was read and not shown yet, and keeps the newest line in view.
-void showPending(Run* run)
+// Appends what was read and not appended yet. The control does not paint
+// it until revealOutput: appending goes on at the pace of the reads, as fast
+// as to a hidden control, while the text on screen changes only as often as
+// a reader can follow.
+void appendPending(Run* run)
 {
-    run->shownTick = GetTickCount();
     if (run->pending == 0)
         return;
+    if (!run->hidden) {
+        SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
+        run->hidden = true;
+    }
     run->buffer[run->pending] = '\0';
     appendChildBytes(run->buffer, run->pending, run->conversion);
     run->pending = 0;
+}
+
+// Paints what was appended since the last time, with the newest line in view.
+void revealOutput(Run* run)
+{
+    run->shownTick = GetTickCount();
+    if (!run->hidden)
+        return;
+    run->hidden = false;
+    SendMessageA(g.outputControl, WM_SETREDRAW, TRUE, 0);
     SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
+    InvalidateRect(g.outputControl, nullptr, TRUE);
 }
 
 // Reads what the pipe holds (available bytes, so the read does not block)
@@ -178,9 +199,8 @@ void showPending(Run* run)
 // is gone.
 bool readAvailable(Run* run, DWORD available)
 {
-    DWORD room = RUN_BUFFER_SIZE - 1 - run->pending;
-    if (room < READ_CHUNK)
-        showPending(run);
+    if (RUN_BUFFER_SIZE - 1 - run->pending < READ_CHUNK)
+        appendPending(run);
     char* into = run->buffer + run->pending;
     DWORD got = 0;
     if (!ReadFile(run->readEnd, into, available < READ_CHUNK ? available : READ_CHUNK, &got, nullptr))
@@ -220,12 +240,12 @@ void paintWindows()
 }
 
 // Ends the child and everything it started.
-void stopRun(Run* run, HANDLE process)
+void stopRun(Run* run)
 {
     run->stopped = true;
     run->stoppedAfter = GetTickCount() - run->startTick;
     if (!run->job || !TerminateJobObject(run->job, STOPPED_EXIT_CODE))
-        TerminateProcess(process, STOPPED_EXIT_CODE);
+        TerminateProcess(run->process, STOPPED_EXIT_CODE);
 }
 
 // Between reads: the pane shown once the run lasts, the output shown when
@@ -235,17 +255,19 @@ void lookAtHost(Run* run)
     DWORD now = GetTickCount();
     if (!run->paneChecked && now - run->startTick >= PANE_AFTER_MS) {
         run->paneChecked = true;
-        if (!IsWindowVisible(g.outputPane))
+        if (!(GetWindowLongA(g.outputPane, GWL_STYLE) & WS_VISIBLE))
             ShowWindow(g.outputPane, SW_RESTORE);
     }
-    if (now - run->shownTick >= SHOW_EVERY_MS)
-        showPending(run);
+    if (now - run->shownTick >= SHOW_EVERY_MS) {
+        appendPending(run);
+        revealOutput(run);
+    }
     if (now - run->lookTick < LOOK_EVERY_MS)
         return;
     run->lookTick = now;
     paintWindows();
     if (takeEscape() || escapeHeard)
-        stopRun(run, run->process);
+        stopRun(run);
 }
 
 // Streams the child's output into the control until the pipe breaks, or
@@ -279,12 +301,14 @@ DWORD readUntilDone(Run* run)
             break;
         quietSince = GetTickCount();
     }
-    showPending(run);
+    appendPending(run);
+    revealOutput(run);
     char note[WORK_BUFFER_SIZE];
     if (run->dropped)
         appendNoteLine(formatText(note, TEXT_OUTPUT_CUT, run->dropped, (unsigned long)(OUTPUT_LIMIT >> 20)));
     if (run->stopped) {
-        appendNoteLine(formatText(note, TEXT_RUN_STOPPED, run->stoppedAfter / 1000, run->stoppedAfter % 1000 / 100));
+        appendNoteLine(
+            formatText(note, TEXT_RUN_STOPPED, run->stoppedAfter / 1000, run->stoppedAfter % 1000 / 100));
         SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
         return STOPPED_EXIT_CODE;
     }
@@ -298,6 +322,8 @@ DWORD readUntilDone(Run* run)
 }  // namespace
 
 void appendOutput(const char* text) { appendOutputText(text); }
+
+bool runInProgress() { return running; }
 
 RunResult runCaptured(const char* commandLine, RunOutput conversion)
 {
@@ -337,13 +363,15 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion)
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_ESC_STOPS_RUN, text));
     DWORD now = GetTickCount();
-    Run run = {readEnd, process.hProcess, job, buffer, 0, 0, 0, now, now, now, conversion, false, false, 0};
+    Run run = {readEnd, process.hProcess, job, buffer, 0, 0, 0, now, now, now, conversion, false, false, false, 0};
     result.started = true;
     escapeHeard = false;
     // The hook is called from this thread's message checks, which a run
     // makes every few milliseconds; without it, Esc is heard from the queue.
     HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, watchForEscape, moduleInstance(), 0);
+    running = true;
     result.exitCode = readUntilDone(&run);
+    running = false;
     if (hook)
         UnhookWindowsHookEx(hook);
     result.stopped = run.stopped;

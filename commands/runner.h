@@ -30,4 +30,8 @@ enum : DWORD { STOPPED_EXIT_CODE = 0xC000013A };
 // painting; every other message waits in the queue, in order, until the
 // run is over, so nothing of the host or the add-in runs inside a run.
 RunResult runCaptured(const char* commandLine, RunOutput conversion);
+// True while runCaptured runs. Then only a message that another thread
+// sends to the host's windows can reach the add-in (message checks deliver
+// those at once).
+bool runInProgress();
 void appendOutput(const char* text);

@@ -309,6 +309,7 @@ struct Touch {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
+    bool send = false;  // SendMessage rather than PostMessage: it waits for the answer
 };
 
 const LPARAM ESC_DOWN = 0x00010001;
@@ -332,6 +333,7 @@ public:
     Toucher(std::string ready, std::vector<Touch> touches) : ready_(std::move(ready)), touches_(std::move(touches))
     {
         done_.resize(touches_.size());
+        answers_.resize(touches_.size());
         thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
     }
     ~Toucher() { join(); }
@@ -345,6 +347,8 @@ public:
     }
     // GetTickCount when each touch was done; 0 when it was not.
     const std::vector<DWORD>& doneAt() const { return done_; }
+    // What each sent message returned.
+    const std::vector<LRESULT>& answers() const { return answers_; }
 
 private:
     static DWORD WINAPI run(void* self)
@@ -358,7 +362,12 @@ private:
         for (size_t i = 0; i < t->touches_.size(); ++i) {
             const Touch& touch = t->touches_[i];
             Sleep(touch.afterMs);
-            if (touch.window) {
+            if (touch.window && touch.send) {
+                DWORD_PTR answer = 0;
+                SendMessageTimeoutA(touch.window, touch.message, touch.wParam, touch.lParam, SMTO_NORMAL, 20000,
+                                    &answer);
+                t->answers_[i] = (LRESULT)answer;
+            } else if (touch.window) {
                 PostMessageA(touch.window, touch.message, touch.wParam, touch.lParam);
             } else {
                 INPUT key = {};
@@ -374,6 +383,7 @@ private:
     std::string ready_;
     std::vector<Touch> touches_;
     std::vector<DWORD> done_;
+    std::vector<LRESULT> answers_;
     HANDLE thread_;
 };
 
@@ -623,6 +633,38 @@ TEST_F(LiveRunTest, MessagesPostedDuringARunWaitForItInOrder)
     EXPECT_EQ(host->hostCommands, (std::vector<UINT>{HC_COMPILE_RESOURCES, HC_SAVE_ALL, HC_SAVE_ALL}));
     EXPECT_EQ(frameAlive, (std::vector<bool>{true, true, true, true, true, true, false}));
     EXPECT_EQ(secondBuild, header(toolPath("childproc.exe") + " \"hold:0\" out:second") + "second");
+}
+
+// A message sent from another thread cannot wait: the run's message checks
+// deliver it at once. The add-in's own commands then do nothing, so that no
+// second run starts inside the first; the host's own go to the host.
+TEST_F(LiveRunTest, CommandsSentFromAnotherThreadDuringARunStartNothing)
+{
+    loadProject();
+    std::string ticks = folder + "\\ticks.txt";
+    HWND frame = host->frame();
+    const UINT hostOwn = 10001;
+    std::vector<Touch> touches = {
+        {300, frame, WM_COMMAND, HC_ASSEMBLE, 0, true},
+        {0, frame, WM_COMMAND, HC_BUILD, 0, true},
+        {0, frame, WM_COMMAND, HC_RUN, 0, true},
+        {0, frame, WM_COMMAND, popupItemId(0), 0, true},
+        {0, frame, WM_COMMAND, hostOwn, 0, true},
+        postEscape(100, host->outputControl()),
+    };
+    Toucher toucher(ticks, touches);
+    std::string line = assembleScript("\"start:append:1000:20:" + ticks + "\" hold:10000");
+    toucher.join();
+    for (DWORD at : toucher.doneAt())
+        ASSERT_NE(at, 0u);
+    EXPECT_EQ(toucher.answers(), (std::vector<LRESULT>{1, 1, 1, 1, 0, 0}));
+    std::string text = host->outputText();
+    EXPECT_EQ(text.find(header(line)), 0u);
+    EXPECT_EQ(text.find(header(line), 1), std::string::npos) << "a second run started inside the first";
+    EXPECT_GE(stoppedAfter(text), 0.3);
+    EXPECT_FALSE(GetMenuState(popup(), popupItemId(0), MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(host->hostCommands, (std::vector<UINT>{HC_SAVE_ALL, hostOwn}));
+    EXPECT_TRUE(runGuardAsks());
 }
 
 TEST_F(LiveRunTest, EscOutsideARunIsLeftToTheHost)
