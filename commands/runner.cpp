@@ -10,11 +10,10 @@
 namespace {
 
 enum : DWORD {
-    // Holds the command line first, then the output read and not appended
-    // yet. The rich edit takes one large append far more slowly than the
-    // same text in reads of this size.
+    // Holds the command line first, then each read. The rich edit takes one
+    // large append far more slowly than the same text in reads of this size.
     RUN_BUFFER_SIZE = 65536,
-    READ_CHUNK = 32000,
+    READ_CHUNK = 32000,  // leaves room for the terminator in the buffer
     // A 32-bit host's output control needs many times the text's size in
     // memory; past this much it would exhaust the host's address space.
     OUTPUT_LIMIT = 16u << 20,
@@ -46,8 +45,8 @@ const UINT KEY_QUEUES[] = {PM_QS_POSTMESSAGE, PM_QS_INPUT};
 // One captured run, from the child's start to its end.
 struct Run {
     HANDLE readEnd, process, job;
-    char* buffer;  // RUN_BUFFER_SIZE bytes; the first `pending` not shown yet
-    DWORD pending, shown, dropped;
+    char* buffer;  // RUN_BUFFER_SIZE bytes
+    DWORD shown, dropped;
     DWORD startTick, shownTick, lookTick;
     RunOutput conversion;
     bool paneChecked, stopped;
@@ -164,23 +163,6 @@ void appendChildBytes(char* buffer, DWORD count, RunOutput conversion)
     }
 }
 
-// Appends what was read and not appended yet. The control does not paint
-// it until revealOutput: appending goes on at the pace of the reads, as fast
-// as to a hidden control, while the text on screen changes only as often as
-// a reader can follow.
-void appendPending(Run* run)
-{
-    if (run->pending == 0)
-        return;
-    if (!run->hidden) {
-        SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
-        run->hidden = true;
-    }
-    run->buffer[run->pending] = '\0';
-    appendChildBytes(run->buffer, run->pending, run->conversion);
-    run->pending = 0;
-}
-
 // Paints what was appended since the last time, with the newest line in view.
 void revealOutput(Run* run)
 {
@@ -194,23 +176,29 @@ void revealOutput(Run* run)
 }
 
 // Reads what the pipe holds (available bytes, so the read does not block)
-// into the buffer. Reading goes on past the limit, so that the child is
-// never blocked on a full pipe; only the showing stops. False when the pipe
-// is gone.
+// and appends it at once, as fast as to a hidden control: the control does
+// not paint it until revealOutput, so the text on screen changes only as
+// often as a reader can follow. Reading goes on past the limit, so that the
+// child is never blocked on a full pipe; only the showing stops. False when
+// the pipe is gone.
 bool readAvailable(Run* run, DWORD available)
 {
-    if (RUN_BUFFER_SIZE - 1 - run->pending < READ_CHUNK)
-        appendPending(run);
-    char* into = run->buffer + run->pending;
     DWORD got = 0;
-    if (!ReadFile(run->readEnd, into, available < READ_CHUNK ? available : READ_CHUNK, &got, nullptr))
+    if (!ReadFile(run->readEnd, run->buffer, available < READ_CHUNK ? available : READ_CHUNK, &got, nullptr))
         return false;
     DWORD allowed = OUTPUT_LIMIT - run->shown;
     if (got > allowed) {
         run->dropped += got - allowed;
         got = allowed;
     }
-    run->pending += got;
+    if (got == 0)
+        return true;
+    if (!run->hidden) {
+        SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
+        run->hidden = true;
+    }
+    run->buffer[got] = '\0';
+    appendChildBytes(run->buffer, got, run->conversion);
     run->shown += got;
     return true;
 }
@@ -258,10 +246,8 @@ void lookAtHost(Run* run)
         if (!(GetWindowLongA(g.outputPane, GWL_STYLE) & WS_VISIBLE))
             ShowWindow(g.outputPane, SW_RESTORE);
     }
-    if (now - run->shownTick >= SHOW_EVERY_MS) {
-        appendPending(run);
+    if (now - run->shownTick >= SHOW_EVERY_MS)
         revealOutput(run);
-    }
     if (now - run->lookTick < LOOK_EVERY_MS)
         return;
     run->lookTick = now;
@@ -301,7 +287,6 @@ DWORD readUntilDone(Run* run)
             break;
         quietSince = GetTickCount();
     }
-    appendPending(run);
     revealOutput(run);
     char note[WORK_BUFFER_SIZE];
     if (run->dropped)
@@ -363,7 +348,7 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion)
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_ESC_STOPS_RUN, text));
     DWORD now = GetTickCount();
-    Run run = {readEnd, process.hProcess, job, buffer, 0, 0, 0, now, now, now, conversion, false, false, false, 0};
+    Run run = {readEnd, process.hProcess, job, buffer, 0, 0, now, now, now, conversion, false, false, false, 0};
     result.started = true;
     escapeHeard = false;
     // The hook is called from this thread's message checks, which a run
