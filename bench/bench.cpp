@@ -175,36 +175,8 @@ bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 
 // ---- small helpers around the host -----------------------------------------
 
-// The menu (top level or nested) and position that hold the item with this command.
-bool findMenuItem(HMENU menu, UINT id, HMENU* owner, int* position)
-{
-    int n = GetMenuItemCount(menu);
-    for (int i = 0; i < n; ++i) {
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_SUBMENU;
-        if (!GetMenuItemInfoA(menu, i, TRUE, &info))
-            continue;
-        if (info.wID == id) {
-            *owner = menu;
-            *position = i;
-            return true;
-        }
-        if (info.hSubMenu && findMenuItem(info.hSubMenu, id, owner, position))
-            return true;
-    }
-    return false;
-}
-
 // The add-in's popup: Redirect OUT, separator, Execute first BAT, Execute ASM as BAT.
-HMENU addInPopup(hostsim::Host& host)
-{
-    HMENU owner;
-    int at;
-    if (!findMenuItem(host.mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at) || at == 0)
-        return nullptr;
-    return GetSubMenu(owner, at - 1);
-}
+HMENU addInPopup(hostsim::Host& host) { return hostsim::submenuBefore(host.mainMenu(), HC_MENU_BEFORE_POPUP); }
 
 std::string projectFile(const std::string& folder, const char* compiler)
 {
@@ -1179,6 +1151,110 @@ void benchNavigation()
          clicks, reps, right ? "every click marked/activated as expected" : "SOME CLICKS DID NOT ACT AS EXPECTED");
 }
 
+// Mean time of one double-click on an output line, per repetition; another
+// child is active before each click. check says whether the click did its job.
+std::vector<double> timeClicks(hostsim::Host& host, int line, HWND before, int reps, int clicks,
+                               const std::function<bool(LRESULT)>& check, bool* right)
+{
+    std::vector<double> means;
+    for (int rep = 0; rep < reps; ++rep) {
+        double sum = 0;
+        for (int k = 0; k < clicks; ++k) {
+            host.activate(before);
+            double t0 = now();
+            LRESULT r = host.doubleClickOutputLine(line);
+            sum += now() - t0;
+            if (!check(r))
+                *right = false;
+        }
+        means.push_back(sum / clicks);
+    }
+    return means;
+}
+
+// Other names of an open file: 500 real files open under their own paths,
+// the clicked line naming the last one in another letter case, and the
+// worst case for the cheap test, 500 open files all of one name.
+void benchSameFile()
+{
+    progress("== navigation, other names of a file");
+    hostsim::Installation inst;
+    if (!hostsim::layOutInstallation(inst, cfg.dll))
+        return;
+    hostsim::Host host;
+    if (!host.loadAddIn(inst.dllPath))
+        return;
+    std::string folder = hostsim::tempFolder("bench-same");
+    host.openProject(projectFile(folder, "FASM"));
+    std::string text;
+    for (int i = 1; i <= 40; ++i) text += "\tnop ; line " + std::to_string(i) + "\r\n";
+    std::vector<HWND> children;
+    for (int i = 0; i < 500; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "\\f%03d.asm", i);
+        hostsim::writeFile(folder + name, text);
+        children.push_back(host.openChild(folder + name, FILE_TYPE_ASSEMBLY, text));
+    }
+    std::string upper = folder;
+    CharUpperBuffA(&upper[0], (DWORD)upper.size());
+    host.setOutputText(folder + "\\f499.asm [12]:\r\n" +       // 0 exact
+                       upper + "\\F499.ASM [12]:\r\n" +        // 1 another letter case
+                       "f499.asm [12]:\r\n" +                  // 2 relative to the project's folder
+                       folder + "\\none.asm [12]:\r\n" +       // 3 no such file, no such name open
+                       upper + "\\F499.ASM [12]:\r\n" +        // 4 heading of an error block
+                       "  nop\r\nprocessed: nop\r\n" +         // 5, 6
+                       "error: bench message.\r\n");           // 7
+    HWND target = children.back(), first = children.front();
+    const int clicks = 50;
+    int reps = std::max(cfg.reps, 7);
+    bool right = true;
+    auto jumped = [&](LRESULT r) { return r == 1 && host.activeChild() == target && host.caretLine(target) == 11; };
+    auto stayed = [&](LRESULT r) { return r == 1 && host.activeChild() == first; };
+    std::vector<double> exact = timeClicks(host, 0, first, reps, clicks, jumped, &right);
+    std::vector<double> otherCase = timeClicks(host, 1, first, reps, clicks, jumped, &right);
+    std::vector<double> relative = timeClicks(host, 2, first, reps, clicks, jumped, &right);
+    std::vector<double> noFile = timeClicks(host, 3, first, reps, clicks, stayed, &right);
+    std::vector<double> errorLine = timeClicks(host, 7, first, reps, clicks, jumped, &right);
+
+    // Every open document passes the cheap test: all are called main.asm.
+    for (HWND c : children) host.closeChild(c);
+    std::vector<HWND> alike;
+    for (int i = 0; i < 500; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "\\d%03d", i);
+        CreateDirectoryA((folder + name).c_str(), nullptr);
+        hostsim::writeFile(folder + name + "\\main.asm", text);
+        alike.push_back(host.openChild(folder + name + "\\main.asm", FILE_TYPE_ASSEMBLY, text));
+    }
+    host.setOutputText("d499/main.asm [12]:\r\n");
+    target = alike.back();
+    first = alike.front();
+    // Each click opens every document here, so fewer of them.
+    const int slowClicks = 3;
+    std::vector<double> allAlike = timeClicks(host, 0, first, reps, slowClicks, jumped, &right);
+
+    Stats e = stats(exact), o = stats(otherCase);
+    row("4. Double-click, child 500 of 500 named in another letter case (us)", figure(o, US), figure(e, US),
+        figure(stats(pairedRatio(otherCase, exact)), RATIO), "< 5 ms", yesNo(o.median < 0.005));
+    row("4. Double-click, child 500 of 500 named relative to the project (us)", figure(stats(relative), US),
+        figure(e, US), figure(stats(pairedRatio(relative, exact)), RATIO), "< 5 ms",
+        yesNo(stats(relative).median < 0.005));
+    row("4. Double-click on the error: line, its heading naming child 500 (us)", figure(stats(errorLine), US),
+        figure(o, US), figure(stats(pairedRatio(errorLine, otherCase)), RATIO), "< 5 ms",
+        yesNo(stats(errorLine).median < 0.005));
+    row("4x. another letter case minus the exact path, per repetition (us)",
+        figure(stats(pairedDifference(otherCase, exact)), US), "-", "-", "info", "-");
+    row("4x. Double-click naming no file, 500 real files open (us)", figure(stats(noFile), US), figure(e, US),
+        figure(stats(pairedRatio(noFile, exact)), RATIO), "info", "-");
+    row("4x. Double-click, 500 open files all named main.asm, match last (us)", figure(stats(allAlike), US),
+        figure(e, US), figure(stats(pairedRatio(allAlike, exact)), RATIO), "info", "-");
+    note("navigation, other names: 500 real files open under their own paths; baseline = the exact path of child 500 "
+         "(for the error: line, a place line naming it the same way); each figure the mean of %d clicks (%d for "
+         "the 500 alike), %d repetitions; %s",
+         clicks, slowClicks, reps,
+         right ? "every click marked/activated as expected" : "SOME CLICKS DID NOT ACT AS EXPECTED");
+}
+
 // ---- 5. load and unload ----------------------------------------------------
 
 void benchLoad()
@@ -1470,6 +1546,7 @@ int main(int argc, char** argv)
     if (wanted("6")) benchFootprint();
     if (wanted("5")) benchLoad();
     if (wanted("4")) benchNavigation();
+    if (wanted("4")) benchSameFile();
     if (wanted("3")) benchRcExport();
     if (wanted("2")) benchBuild();
     if (wanted("1")) benchThroughput();

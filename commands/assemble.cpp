@@ -67,13 +67,10 @@ const char* projectField(int index)
 void showPane(int how) { ShowWindow(g.outputPane, how); }
 
 // Position of text in the whole output, or -1.
-LONG findInOutput(const char* text)
+LONG positionInOutput(const char* text)
 {
-    FINDTEXTEXA find;
-    find.chrg.cpMin = 0;
-    find.chrg.cpMax = (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0);
-    find.lpstrText = text;
-    return (LONG)SendMessageA(g.outputControl, EM_FINDTEXTEX, 0, (LPARAM)&find);
+    CHARRANGE found;
+    return findInOutput(text, 0, outputLength(), &found) ? found.cpMin : -1;
 }
 
 // Asks for the assembler's path until one is stored; false when the user declines.
@@ -114,9 +111,9 @@ void refuseCommandLine(size_t length)
 // so, and that line is the place.
 LONG findFailure(const RunResult& run)
 {
-    LONG at = findInOutput(TEXT_ERROR_MARKER);
+    LONG at = positionInOutput(TEXT_ERROR_MARKER);
     if (at < 0)
-        at = findInOutput(TEXT_USAGE_MARKER);
+        at = positionInOutput(TEXT_USAGE_MARKER);
     if (at >= 0 || (!run.stopped && run.exitCode == 0))
         return at;
     if (!run.stopped) {
@@ -126,7 +123,7 @@ LONG findFailure(const RunResult& run)
         appendNote(formatText(line, TEXT_SILENT_FAILURE, run.exitCode, run.exitCode));
     }
     // The add-in's line is the last one, before its line break.
-    return (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0) - 2;
+    return outputLength() - 2;
 }
 
 // Assembles one source into the output pane and shows the verdict: a failed

@@ -45,18 +45,16 @@ void renameInOutput(const char* batchName, const char* sourceName)
 {
     const LONG searchLength = lstrlenA(batchName);
     const LONG insertLength = lstrlenA(sourceName);
-    FINDTEXTEXA find;
-    find.chrg.cpMin = 0;
-    find.chrg.cpMax = (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0);
-    find.lpstrText = batchName;
-    while (SendMessageA(g.outputControl, EM_FINDTEXTEX, 0, (LPARAM)&find) != -1) {
-        SendMessageA(g.outputControl, EM_EXSETSEL, 0, (LPARAM)&find.chrgText);
+    LONG from = 0, to = outputLength();
+    CHARRANGE found;
+    while (findInOutput(batchName, from, to, &found)) {
+        SendMessageA(g.outputControl, EM_EXSETSEL, 0, (LPARAM)&found);
         SendMessageA(g.outputControl, EM_REPLACESEL, 0, (LPARAM)sourceName);
         // Resume behind the inserted name: a source name that begins with the
         // batch name would otherwise be found again without end. The range
         // end moves with the text so every original occurrence is still seen.
-        find.chrg.cpMin = find.chrgText.cpMin + insertLength;
-        find.chrg.cpMax += insertLength - searchLength;
+        from = found.cpMin + insertLength;
+        to += insertLength - searchLength;
     }
     SendMessageA(g.outputControl, EM_SETSEL, (WPARAM)-1, (LPARAM)-1);
     SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);

@@ -1,5 +1,6 @@
-// Reading a place in a source file from an assembler output line of the form
-// `path<separator>[line]...`. Needs no Win32.
+// Reading a place in a source file from assembler output: the line of the
+// form `path<separator>[line]...`, and the error message below such lines,
+// whose place is the nearest heading above it. Needs no Win32.
 #pragma once
 
 #include <stddef.h>
@@ -16,3 +17,38 @@ struct ErrorLinePlace {
 // huge number wraps instead of overflowing; no digits read as 0 (index -1).
 // Returns false for a line without '[' or whose digits are not closed by ']'.
 bool parseErrorLine(const char* line, size_t length, ErrorLinePlace* place);
+
+// What a double-click on an output line leads to.
+enum OutputLineKind {
+    OUTPUT_LINE_OTHER,          // nowhere
+    OUTPUT_LINE_PLACE,          // the place the line itself names
+    OUTPUT_LINE_ERROR_MESSAGE,  // the place heading its error block
+};
+
+// Sorts length characters of line. A line that parses (parseErrorLine) names
+// a place, unless the text before its first '[' holds "error:": no file name
+// has a ':' past its drive, so that is a message with brackets in it. Any other line holding
+// "error:" is an error message. "error:" is found in any letter case, as the
+// build's search for the failure finds it. *place is filled for a place.
+OutputLineKind classifyOutputLine(const char* line, size_t length, ErrorLinePlace* place);
+
+// True for a line that heads one level of an assembler error block: a place
+// (classifyOutputLine) that ends with "]:". An echoed source line such as `mov eax,[12]` does not.
+bool isPlaceHeading(const char* line, size_t length);
+
+// How far above an error message its heading may be.
+enum : int32_t { ERROR_BLOCK_REACH = 32 };
+
+// Copies output line `index` (0 <= index) into buffer, NUL-terminated, and
+// sets *length to its length; false when the line does not fit in size - 1
+// characters, which then counts as a line that is neither blank nor a heading.
+typedef bool (*OutputLineReader)(void* context, int32_t index, char* buffer, size_t size, size_t* length);
+
+// The innermost place of the error block that line errorLine belongs to: the
+// nearest line above it that is a place heading, looking at most
+// ERROR_BLOCK_REACH lines up, never past the first line of the output nor
+// across a blank line (empty, or only spaces and tabs). Returns that line's
+// index with its text in buffer and its length in *length, or -1 when there
+// is none (buffer then holds whatever was read last).
+int32_t placeHeadingAbove(int32_t errorLine, OutputLineReader read, void* context, char* buffer, size_t size,
+                          size_t* length);

@@ -38,6 +38,21 @@ void showSystemError(DWORD error, const char* caption, HWND owner)
     showMessage(text, caption, MB_OK | MB_ICONERROR, owner);
 }
 
+LONG outputLength() { return (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0); }
+
+bool findInOutput(const char* text, LONG from, LONG to, CHARRANGE* found)
+{
+    FINDTEXTEXA find;
+    find.chrg.cpMin = from;
+    find.chrg.cpMax = to;
+    find.lpstrText = text;
+    // The host's RICHEDIT control searches forward with no flags.
+    if (SendMessageA(g.outputControl, EM_FINDTEXTEX, 0, (LPARAM)&find) == -1)
+        return false;
+    *found = find.chrgText;
+    return true;
+}
+
 FARPROC systemFunction(const char* module, const char* name)
 {
     // Kept loaded once loaded: the shell may still be working for a call

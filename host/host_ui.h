@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <richedit.h>
 
 // Part 4 of the host's status bar.
 void setStatus(const char* text);
@@ -13,6 +14,11 @@ LRESULT finishCommand();
 int showMessage(const char* text, const char* caption, UINT style, HWND owner = nullptr);
 // Tells the user, in the system's words, why an operation failed.
 void showSystemError(DWORD error, const char* caption, HWND owner = nullptr);
+// The output control's text length, as the control counts (CR LF as two).
+LONG outputLength();
+// Searches the output control for text from `from` up to `to`, ignoring
+// letter case; true with the match's range in found.
+bool findInOutput(const char* text, LONG from, LONG to, CHARRANGE* found);
 // A function of a system DLL that only a few commands need, loaded at first
 // use so that loading the add-in does not load the DLL; null when missing.
 FARPROC systemFunction(const char* module, const char* name);

@@ -1,48 +1,230 @@
-// Double-clicking an assembler message of the form `path [line]...` in the
-// output pane marks that line in the open editor of that source.
+// Double-clicking an assembler message in the output pane marks the line it
+// names in the open editor of that source: a line of the form `path [line]...`
+// names it itself, an error message through the place heading its block.
 #include <windows.h>
 #include <richedit.h>
 
 #include "core/line_parse.h"
+#include "core/path_text.h"
 #include "core/text_core.h"
 #include "host/addin_state.h"
+#include "host/host_ui.h"
 #include "settings/ui_text.h"
 
 namespace {
 
 // The place a double-clicked line names; the enumeration's user value
-// points to it.
+// points to it, and the callback reports back through found.
 struct SourcePlace {
     const char* fileName;
     int lineIndex;
+    bool found;
 };
+
+// The error mark and the caret on the line, and the document's window in front.
+void markPlace(HWND child, const ChildRecord* record, int lineIndex)
+{
+    HWND editor = record->editor;
+    WPARAM line = (WPARAM)(INT_PTR)lineIndex;
+    SendMessageA(editor, HEM_SETLINEMARK, line, HEM_MARK_ERROR);
+    LONG start = (LONG)SendMessageA(editor, EM_LINEINDEX, line, 0);
+    CHARRANGE caret = {start, start};
+    SendMessageA(editor, EM_EXSETSEL, 0, (LPARAM)&caret);
+    SendMessageA(editor, EM_SCROLLCARET, 0, 0);
+    SendMessageA(child, WM_CHILDACTIVATE, 0, 0);
+}
 
 // Called by the host for each child: the first whose path is the place's
 // file gets the error mark and the caret on the line, and is activated.
 LRESULT CALLBACK jumpToErrorLine(HWND child, LPARAM userValue)
 {
-    const SourcePlace* place = (const SourcePlace*)userValue;
+    SourcePlace* place = (SourcePlace*)userValue;
     const ChildRecord* record = childRecordOf(child);
     // Byte for byte: the locale's comparison may call different paths equal,
     // and costs more than the rest of a long enumeration.
     if (!record || !textsEqual(record->fullPath, place->fileName))
         return 1;
-    HWND editor = record->editor;
-    WPARAM lineIndex = (WPARAM)(INT_PTR)place->lineIndex;
-    SendMessageA(editor, HEM_SETLINEMARK, lineIndex, HEM_MARK_ERROR);
-    LONG start = (LONG)SendMessageA(editor, EM_LINEINDEX, lineIndex, 0);
-    CHARRANGE caret = {start, start};
-    SendMessageA(editor, EM_EXSETSEL, 0, (LPARAM)&caret);
-    SendMessageA(editor, EM_SCROLLCARET, 0, 0);
-    SendMessageA(child, WM_CHILDACTIVATE, 0, 0);
+    markPlace(child, record, place->lineIndex);
+    place->found = true;
     return 0;
+}
+
+// Equal for any two names of one file while both are open.
+struct FileIdentity {
+    DWORD volume, indexHigh, indexLow;
+};
+
+bool identityOf(const char* path, FileIdentity* identity)
+{
+    // No access asked for: nothing is read, and no other program's sharing
+    // mode can refuse it.
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool known = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    if (known) {
+        identity->volume = info.dwVolumeSerialNumber;
+        identity->indexHigh = info.nFileIndexHigh;
+        identity->indexLow = info.nFileIndexLow;
+    }
+    return known;
+}
+
+bool sameIdentity(const FileIdentity& a, const FileIdentity& b)
+{
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+typedef int(WINAPI* CompareStringOrdinalProc)(LPCWCH, int, LPCWCH, int, BOOL);
+
+enum IdentityState { IDENTITY_NOT_ASKED, IDENTITY_KNOWN, IDENTITY_NONE };
+
+// The clicked name's file, looked for among documents whose paths are other
+// names of it. What costs a file-system request is done once per click, and
+// for a document only when its file name says it may be that file and its
+// path alone cannot tell.
+struct SameFileSearch {
+    SourcePlace place;         // fileName: the clicked name, absolute, short names expanded
+    WCHAR fullName[MAX_PATH];  // the same, as the file system reads it
+    int fullNameLength;
+    const WCHAR* fileName;  // the file name it ends with, inside fullName
+    int fileNameLength;
+    // Compares names as the file system does; null on systems without it,
+    // where every document is opened to see.
+    CompareStringOrdinalProc compare;
+    IdentityState state;  // the clicked file is opened when a document first needs it
+    FileIdentity identity;
+};
+
+// Letter case ignored as the file system ignores it; false when either text
+// cannot be converted or there is no comparison to make it with.
+bool sameIgnoringCase(const SameFileSearch* search, const char* text, const WCHAR* wide, int wideLength)
+{
+    WCHAR converted[MAX_PATH];
+    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, converted, MAX_PATH);
+    return search->compare && length > 1 &&
+           search->compare(converted, length - 1, wide, wideLength, TRUE) == CSTR_EQUAL;
+}
+
+bool mayBeSameFile(const SameFileSearch* search, const char* path)
+{
+    if (!isPlainFilePath(path))
+        return false;
+    const char* name = finalPathComponent(path);
+    return !search->compare || mayBeShortAlias(name) ||
+           sameIgnoringCase(search, name, search->fileName, search->fileNameLength);
+}
+
+// The document's path names the clicked file when, made absolute, it equals
+// the clicked name in all but letter case; otherwise only the two files'
+// identities can tell (short names, links, another drive to the same place).
+bool isSameFile(SameFileSearch* search, const char* path)
+{
+    char fullPath[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
+    if (length > 0 && length < MAX_PATH &&
+        sameIgnoringCase(search, fullPath, search->fullName, search->fullNameLength))
+        return true;
+    if (search->state == IDENTITY_NOT_ASKED)
+        search->state = identityOf(search->place.fileName, &search->identity) ? IDENTITY_KNOWN : IDENTITY_NONE;
+    FileIdentity identity;
+    return search->state == IDENTITY_KNOWN && identityOf(path, &identity) && sameIdentity(identity, search->identity);
+}
+
+// Called by the host for each child when no path was equal: the first that
+// is the clicked file under another name gets what an equal path would.
+LRESULT CALLBACK jumpToSameFile(HWND child, LPARAM userValue)
+{
+    SameFileSearch* search = (SameFileSearch*)userValue;
+    const ChildRecord* record = childRecordOf(child);
+    if (!record || !mayBeSameFile(search, record->fullPath) || !isSameFile(search, record->fullPath))
+        return 1;
+    markPlace(child, record, search->place.lineIndex);
+    search->place.found = true;
+    return 0;
+}
+
+// Fills the search from the clicked name: absolute against the current
+// folder (the project's), '/' read as '\', "." and ".." resolved, short names
+// expanded. False when the name is no existing plain file, which then
+// matches no document.
+bool prepareSameFileSearch(const char* name, char* fullName, SameFileSearch* search)
+{
+    DWORD length = GetFullPathNameA(name, MAX_PATH, fullName, nullptr);
+    if (length == 0 || length >= MAX_PATH || !isPlainFilePath(fullName))
+        return false;
+    if (mayBeShortAlias(fullName)) {
+        char longName[MAX_PATH];
+        length = GetLongPathNameA(fullName, longName, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            return false;
+        lstrcpyA(fullName, longName);
+    }
+    DWORD attributes = GetFileAttributesA(fullName);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    int wide = MultiByteToWideChar(CP_ACP, 0, fullName, -1, search->fullName, MAX_PATH);
+    if (wide <= 1)
+        return false;
+    search->fullNameLength = wide - 1;
+    // Made absolute, the name has a backslash for every separator.
+    int fileName = search->fullNameLength;
+    while (fileName > 0 && search->fullName[fileName - 1] != L'\\')
+        --fileName;
+    search->fileName = search->fullName + fileName;
+    search->fileNameLength = search->fullNameLength - fileName;
+    search->place.fileName = fullName;
+    search->compare = (CompareStringOrdinalProc)systemFunction("kernel32.dll", "CompareStringOrdinal");
+    search->state = IDENTITY_NOT_ASKED;
+    return true;
+}
+
+// Marks the place in the first open document whose path is the name; when
+// there is none, in the first that is the same file under another name.
+void jumpToPlace(const char* name, int lineIndex)
+{
+    SourcePlace place = {name, lineIndex, false};
+    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToErrorLine, (LPARAM)&place);
+    if (place.found)
+        return;
+    char fullName[MAX_PATH];
+    SameFileSearch search;
+    search.place = place;
+    if (prepareSameFileSearch(name, fullName, &search))
+        SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToSameFile, (LPARAM)&search);
+}
+
+// Reads one line of the output control; false when it does not fit.
+bool readOutputLine(void* output, int32_t index, char* buffer, size_t size, size_t* length)
+{
+    HWND control = (HWND)output;
+    LONG first = (LONG)SendMessageA(control, EM_LINEINDEX, (WPARAM)index, 0);
+    DWORD characters = (DWORD)SendMessageA(control, EM_LINELENGTH, (WPARAM)first, 0);
+    if (characters >= size)
+        return false;
+    TEXTRANGEA range;
+    range.chrg.cpMin = first;
+    range.chrg.cpMax = first + (LONG)characters;
+    range.lpstrText = buffer;
+    buffer[0] = '\0';
+    LONG got = (LONG)SendMessageA(control, EM_GETTEXTRANGE, 0, (LPARAM)&range);
+    if (got < 0 || got > (LONG)characters)
+        got = 0;
+    buffer[got] = '\0';
+    *length = (size_t)got;
+    return true;
 }
 
 }  // namespace
 
 // Sees every message of the host's output control first. Acts only on a
-// left-button double-click: on a line naming a source place it marks that
-// place in the open editor and returns 1; anything else returns 0.
+// left-button double-click: on a line naming a source place, or on an error
+// message below such a line, it marks that place in the open editor and
+// returns 1; anything else returns 0. The clicked line is the one
+// highlighted afterwards.
 extern "C" LRESULT WINAPI OutWindowProc(HWND, UINT message, WPARAM, LPARAM)
 {
     if (message != WM_LBUTTONDBLCLK)
@@ -56,28 +238,24 @@ extern "C" LRESULT WINAPI OutWindowProc(HWND, UINT message, WPARAM, LPARAM)
     // Remembered before any test, so the next double-click clears this line.
     g.highlightedOutputLine = line;
 
-    LONG first = (LONG)SendMessageA(output, EM_LINEINDEX, (WPARAM)line, 0);
-    DWORD length = (DWORD)SendMessageA(output, EM_LINELENGTH, (WPARAM)first, 0);
-    if (length == 0 || length >= WORK_BUFFER_SIZE)
-        return 0;
     char text[WORK_BUFFER_SIZE];
-    TEXTRANGEA range;
-    range.chrg.cpMin = first;
-    range.chrg.cpMax = first + (LONG)length;
-    range.lpstrText = text;
-    text[0] = '\0';
-    LONG got = (LONG)SendMessageA(output, EM_GETTEXTRANGE, 0, (LPARAM)&range);
-    if (got < 0 || got > (LONG)length)
-        got = 0;
-    text[got] = '\0';
-
-    ErrorLinePlace parsed;
-    if (!parseErrorLine(text, (size_t)got, &parsed))
+    size_t length = 0;
+    if (!readOutputLine(output, line, text, sizeof text, &length))
         return 0;
-    text[parsed.nameLength] = '\0';
-
-    SourcePlace place = {text, parsed.lineIndex};
-    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToErrorLine, (LPARAM)&place);
+    ErrorLinePlace place;
+    switch (classifyOutputLine(text, length, &place)) {
+    case OUTPUT_LINE_PLACE:
+        break;
+    case OUTPUT_LINE_ERROR_MESSAGE:
+        if (placeHeadingAbove(line, readOutputLine, output, text, sizeof text, &length) < 0 ||
+            !parseErrorLine(text, length, &place))
+            return 0;
+        break;
+    default:
+        return 0;
+    }
+    text[place.nameLength] = '\0';
+    jumpToPlace(text, place.lineIndex);
     SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)g.highlightedOutputLine, 1);
     return 1;
 }

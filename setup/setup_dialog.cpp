@@ -19,7 +19,9 @@ char browsePath[WORK_BUFFER_SIZE];
 // on 32-bit Windows; the same fields, pointer-sized, on 64-bit.
 OPENFILENAMEA browseRequest;
 #ifndef _WIN64
-static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "the 76-byte Open-file request");
+// (OPENFILENAME_SIZE_VERSION_400A itself is no constant expression in C++:
+// MinGW computes it through a cast of a null pointer.)
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76, "the 76-byte Open-file request");
 #endif
 
 void initDialog(HWND dialog)

@@ -43,16 +43,6 @@ const char FAULTY_SOURCE[] =
 
 std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
 
-// The command line as the add-in composes it.
-std::string commandFor(const std::string& assembler, const std::string& source, const char* output,
-                       const char* extra)
-{
-    std::string line = assembler + " \"" + source + "\" ";
-    if (output && output[0])
-        line += std::string(" \"") + output + "\" ";
-    return line + (extra ? extra : "");
-}
-
 // How the runner starts the pane for a command it runs.
 std::string echoOf(const std::string& command) { return "\r\n" + command + "\r\n\r\n"; }
 
@@ -323,8 +313,8 @@ TEST_F(AssembleTest, BuildCompilesTheResourceScriptAndExportsRcIncOnlyWhenKept)
         if (c.expectRcInc)
             EXPECT_EQ(hostsim::readFile(rcInc), "IDD_MAIN equ 100\r\nIDC_NEGATIVE equ -5\r\n");
         // Then the main source was assembled, successfully.
-        EXPECT_EQ(host->outputText().substr(0, echoOf(commandFor(fasm, source, "", "")).size()),
-                  echoOf(commandFor(fasm, source, "", "")));
+        EXPECT_EQ(host->outputText().substr(0, echoOf(fasm + " \"" + source + "\" ").size()),
+                  echoOf(fasm + " \"" + source + "\" "));
         EXPECT_TRUE(fileExists(folder + "\\main.exe"));
         EXPECT_FALSE(host->outputPaneVisible());
         EXPECT_EQ(host->statusText(4), "FASM");
@@ -377,7 +367,7 @@ TEST_F(AssembleTest, UnsavedEditorsAreReportedBeforeAnythingRuns)
         if (c.runs) {
             EXPECT_EQ(status.texts, (std::vector<std::string>{"Saving...", "Compilation...",
                                                               "Running... press Esc to stop.", "FASM"}));
-            EXPECT_TRUE(contains(host->outputText(), echoOf(commandFor(fasm, source, "", ""))));
+            EXPECT_TRUE(contains(host->outputText(), echoOf(fasm + " \"" + source + "\" ")));
             EXPECT_TRUE(fileExists(folder + "\\main.exe"));
         } else {
             EXPECT_EQ(status.texts, (std::vector<std::string>{"Saving...", "", "FASM"}));
@@ -441,7 +431,7 @@ TEST_F(AssembleTest, AMissingAssemblerPathIsAskedForUntilGivenOrDeclined)
         EXPECT_EQ(host->pendingAnswers(), 0u);
         if (c.runs) {
             EXPECT_EQ(testing_support::readIni(inst.addInsIni, "FASM", "PATH"), fasm);
-            EXPECT_TRUE(contains(host->outputText(), echoOf(commandFor(fasm, source, "", ""))));
+            EXPECT_TRUE(contains(host->outputText(), echoOf(fasm + " \"" + source + "\" ")));
             EXPECT_TRUE(fileExists(folder + "\\main.exe"));
             EXPECT_EQ(status.texts, (std::vector<std::string>{"Saving...", "Compilation...",
                                                               "Running... press Esc to stop.", "FASM"}));
@@ -460,14 +450,15 @@ TEST_F(AssembleTest, TheCommandLineIsComposedFromTheProjectFields)
         const char* arguments;  // field 4; nullptr: the host leaves it null
         const char* output;     // field 6
         const char* producedName;
+        const char* afterSource;  // the command line after the quoted source
     } cases[] = {
-        {"", "", "main.exe"},
-        {nullptr, nullptr, "main.exe"},
-        {"", "built.exe", "built.exe"},
-        {nullptr, "built.exe", "built.exe"},
-        {"-m 65536", nullptr, "main.exe"},
-        {"-d X=1 -p 100", "built.exe", "built.exe"},
-        {"-m65536 ", "", "main.exe"},
+        {"", "", "main.exe", " "},
+        {nullptr, nullptr, "main.exe", " "},
+        {"", "built.exe", "built.exe", "  \"built.exe\" "},
+        {nullptr, "built.exe", "built.exe", "  \"built.exe\" "},
+        {"-m 65536", nullptr, "main.exe", " -m 65536"},
+        {"-d X=1 -p 100", "built.exe", "built.exe", "  \"built.exe\" -d X=1 -p 100"},
+        {"-m65536 ", "", "main.exe", " -m65536 "},
     };
     setAssembler(fasm);
     openFasmProject();
@@ -481,7 +472,7 @@ TEST_F(AssembleTest, TheCommandLineIsComposedFromTheProjectFields)
         DeleteFileA((folder + "\\built.exe").c_str());
         EXPECT_EQ(host->command(HC_ASSEMBLE), 1);
         std::string out = host->outputText();
-        std::string echo = echoOf(commandFor(fasm, source, c.output, c.arguments));
+        std::string echo = echoOf(fasm + " \"" + source + "\"" + c.afterSource);
         EXPECT_EQ(out.substr(0, echo.size()), echo);
         EXPECT_TRUE(contains(out, "flat assembler"));
         EXPECT_TRUE(fileExists(folder + "\\" + c.producedName));
@@ -633,7 +624,7 @@ TEST_F(AssembleTest, AnAssemblerThatCannotStartIsReportedInThePane)
         size_t commandsBefore = host->hostCommands.size();
         EXPECT_EQ(host->command(HC_BUILD), 1);
         std::string out = host->outputText();
-        EXPECT_EQ(out, echoOf(commandFor(c.assembler, source, "", "")) + NO_PROCESS);
+        EXPECT_EQ(out, echoOf(c.assembler + " \"" + source + "\" ") + NO_PROCESS);
         EXPECT_TRUE(host->outputPaneVisible());
         EXPECT_EQ(host->outputEvents().size(), eventsBefore);  // nothing to highlight
         EXPECT_EQ(host->statusText(4), "FASM");
@@ -649,7 +640,7 @@ TEST_F(AssembleTest, CommandLinesBeyondTheProcessLimitAreRefused)
     std::string source = writeSource("main.asm", CLEAN_SOURCE);
     host->openChild(source, FILE_TYPE_ASSEMBLY, CLEAN_SOURCE);
     // Field 4 is one ignored option "-xxx..." that brings the line to the length.
-    size_t fixed = commandFor(fasm, source, "", "").size();
+    size_t fixed = (fasm + " \"" + source + "\" ").size();
     enum Outcome { RUNS, REFUSED };
     struct Case {
         size_t length;
@@ -666,7 +657,7 @@ TEST_F(AssembleTest, CommandLinesBeyondTheProcessLimitAreRefused)
         SCOPED_TRACE("command line of " + std::to_string(c.length) + " characters");
         std::string extra = "-" + std::string(c.length - fixed - 1, 'x');
         host->openProject(projectFile, extra.c_str(), "");
-        std::string command = commandFor(fasm, source, "", extra.c_str());
+        std::string command = fasm + " \"" + source + "\" " + extra;
         ASSERT_EQ(command.size(), c.length);
         DeleteFileA((folder + "\\main.exe").c_str());
         ShowWindow(host->outputPane(), c.outcome == RUNS ? SW_RESTORE : SW_HIDE);
@@ -732,14 +723,17 @@ TEST_F(AssembleTest, LongPathsReachTheAssemblerWhole)
     ASSERT_EQ(path300.size(), 300u);
     std::string output300 = path300.substr(0, 296) + ".exe";
 
+    // The command line carries every path whole. The assembler, an ANSI
+    // program, opens no path of MAX_PATH characters or more, and says so.
     struct Case {
         std::string source;
         std::string output;
+        const char* error;  // the assembler's complaint; nullptr: a clean build
     } cases[] = {
-        {source259, ""},
-        {source259, output300},
-        {path300, ""},
-        {path300, output300},
+        {source259, "", nullptr},
+        {source259, output300, "error: write failed."},
+        {path300, "", "error: source file not found."},
+        {path300, output300, "error: source file not found."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("source of " + std::to_string(c.source.size()) + ", output of " +
@@ -753,11 +747,14 @@ TEST_F(AssembleTest, LongPathsReachTheAssemblerWhole)
         EXPECT_EQ(host->command(HC_ASSEMBLE), 1);
 
         std::string out = host->outputText();
-        std::string echo = echoOf(commandFor(longFasm, c.source, c.output.c_str(), ""));
+        std::string echo = echoOf(longFasm + " \"" + c.source + "\" " +
+                                  (c.output.empty() ? "" : " \"" + c.output + "\" "));
         EXPECT_EQ(out.substr(0, echo.size()), echo);
         EXPECT_TRUE(contains(out, "flat assembler")) << out.substr(echo.size());
-        // Whatever the assembler made of these paths, the pane agrees with its verdict.
-        bool failed = contains(out, "error:");
+        bool failed = c.error != nullptr;
+        EXPECT_EQ(contains(out, "error:"), failed) << out.substr(echo.size());
+        if (failed)
+            EXPECT_TRUE(contains(out, c.error)) << out.substr(echo.size());
         EXPECT_EQ(host->outputPaneVisible(), failed) << out.substr(echo.size());
         std::vector<EditorEvent> events(host->outputEvents().begin() + (ptrdiff_t)eventsBefore,
                                         host->outputEvents().end());
@@ -821,7 +818,7 @@ TEST_F(AssembleTest, AssembleCurrentTakesOnlyAnAssemblySourceAndNoOutputArgument
         EXPECT_FALSE(fileExists(folder + "\\project.exe"));
         if (!c.runs.empty()) {
             EXPECT_EQ(host->dialogs.size(), dialogsBefore);
-            std::string echo = echoOf(commandFor(fasm, c.runs, "", "-d CURRENT=1"));
+            std::string echo = echoOf(fasm + " \"" + c.runs + "\" -d CURRENT=1");
             EXPECT_EQ(host->outputText().substr(0, echo.size()), echo);
             EXPECT_TRUE(fileExists(c.runs.substr(0, c.runs.size() - 4) + ".exe"));
         } else {
@@ -906,7 +903,7 @@ TEST_F(AssembleTest, NonAsciiPathsPassThroughThePaneUnchanged)
 
     std::string out = host->outputText();
     std::string place = source + " [4]:";
-    EXPECT_TRUE(contains(out, echoOf(commandFor(fasm, source, "", "")))) << out;
+    EXPECT_TRUE(contains(out, echoOf(fasm + " \"" + source + "\" "))) << out;
     EXPECT_TRUE(contains(out, "\r\n" + place + "\r\n        mov al, '\xDC'   ; stand-in: error \xFC" "ber\r\n"
                                                  "error: \xFC" "ber.\r\n"))
         << out;

@@ -7,6 +7,7 @@
 
 using hostsim::EditorEvent;
 using testing_support::AddInTest;
+using testing_support::toolPath;
 
 namespace {
 
@@ -127,7 +128,7 @@ TEST_F(NavigationTest, LineFormsDecideTheDocumentAndTheLineIndex)
         int32_t lineIndex;
     } cases[] = {
         {asmPath + " [12]: error text", 1, APP, 11},
-        {"c:\\SRC\\App.asm [12]: error text", 1, NONE, 0},  // letter case differs
+        {"c:\\SRC\\App.asm [12]: error text", 1, NONE, 0},  // letter case differs, and no such file exists
         {asmPath + ":[12]", 1, APP, 11},
         {asmPath + "\t[12]", 1, APP, 11},
         {asmPath + "[12]", 1, APP_AS, 11},  // the last path character is taken for the separator
@@ -371,6 +372,350 @@ TEST_F(NavigationTest, AnEmptyOutputIsIgnored)
     EXPECT_EQ(host->doubleClickOutputLine(0), 0);
     expectOutputEvents(0, 0, 0, false);
     expectUntouched(doc, 0);
+}
+
+// ---- error messages: the place heading their block ----
+
+TEST_F(NavigationTest, AnErrorMessageLeadsToTheInnermostPlaceAboveIt)
+{
+    const std::string app = "C:\\src\\app.asm", inc = "C:\\src\\inc.inc";
+    HWND appDoc = openDocument(app);
+    HWND incDoc = openDocument(inc);
+    HWND bystander = openDocument("C:\\src\\other.asm");
+    enum Target { NONE, APP, INC };
+    struct Case {
+        std::string line;
+        LRESULT result;
+        Target target;
+        int32_t lineIndex;
+    } cases[] = {
+        {app + " [3]:", 1, APP, 2},                        // a block at the top of the output
+        {"  mov eax,[12]", 1, NONE, 0},                     // an echoed line with brackets names "  mov eax"
+        {"error: invalid operand.", 1, APP, 2},             // passes over the echoed line
+        {"", 0, NONE, 0},
+        {"error: a blank line above.", 0, NONE, 0},
+        {"flat assembler  version 1.73.30", 0, NONE, 0},
+        {"error: only a banner above.", 0, NONE, 0},
+        {app + " [5]:", 1, APP, 4},
+        {"  mymac", 0, NONE, 0},
+        {inc + " [7] mymac [1]:", 1, INC, 6},
+        {"  movv ebx,2", 0, NONE, 0},
+        {"processed: movv ebx,2", 0, NONE, 0},
+        {"error: illegal instruction.", 1, INC, 6},         // the innermost of two places
+        {"Error: in capitals.", 1, INC, 6},                 // found as the build's search finds it
+        {"error: value [12] out of range.", 1, INC, 6},     // brackets in a message name no file
+        {app + " [9]: error: on a place line.", 1, APP, 8}, // a place line names its own place
+        {"error: below a place line not ending in ]:", 1, INC, 6},
+        {"usage: fasm <source> [output]", 0, NONE, 0},
+    };
+    std::vector<std::string> output;
+    for (const Case& c : cases)
+        output.push_back(c.line);
+    host->setOutputText(joinLines(output));
+
+    int previous = 0;
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE("line " + std::to_string(i) + ": \"" + c.line + "\"");
+        host->activate(bystander);
+        HWND target = c.target == APP ? appDoc : c.target == INC ? incDoc : nullptr;
+        HWND docs[3] = {appDoc, incDoc, bystander};
+        size_t before[3];
+        for (int d = 0; d < 3; ++d)
+            before[d] = host->editorEvents(docs[d]).size();
+        size_t outputBefore = host->outputEvents().size();
+
+        EXPECT_EQ(host->doubleClickOutputLine((int)i), c.result);
+
+        // The clicked line is the one highlighted, not the place line above it.
+        expectOutputEvents(outputBefore, previous, (int)i, c.result == 1);
+        for (int d = 0; d < 3; ++d) {
+            if (docs[d] == target)
+                expectJumpedTo(target, before[d], c.lineIndex);
+            else
+                expectUntouched(docs[d], before[d]);
+        }
+        if (!target)
+            EXPECT_EQ(host->activeChild(), bystander);
+        previous = (int)i;
+    }
+}
+
+TEST_F(NavigationTest, AnErrorMessageLooksThirtyTwoLinesUpAndPastUnreadableLines)
+{
+    const std::string app = "C:\\src\\reach.asm";
+    HWND doc = openDocument(app);
+    struct Case {
+        const char* label;
+        std::vector<std::string> between;  // lines between the heading and the message
+        LRESULT result;
+    } cases[] = {
+        {"31 lines between: 32 up", std::vector<std::string>(31, "  echoed"), 1},
+        {"32 lines between: 33 up", std::vector<std::string>(32, "  echoed"), 0},
+        {"a line too long to read", {std::string(300, 'x')}, 1},
+        {"a heading too long to read", {app + " [8]:" + std::string(300, 'x') + " [8]:"}, 1},
+        {"a line of spaces and tabs", {" \t "}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::vector<std::string> output = {"banner", app + " [4]:"};
+        output.insert(output.end(), c.between.begin(), c.between.end());
+        output.push_back("error: x.");
+        host->setOutputText(joinLines(output));
+        size_t before = host->editorEvents(doc).size();
+        EXPECT_EQ(host->doubleClickOutputLine((int)output.size() - 1), c.result);
+        if (c.result)
+            expectJumpedTo(doc, before, 3);
+        else
+            expectUntouched(doc, before);
+        EXPECT_EQ(host->highlightedOutputLine(), c.result ? (int)output.size() - 1 : -1);
+    }
+    // An error message on the first line has nothing above it.
+    host->setOutputText(joinLines({"error: source file not found.", app + " [4]:"}));
+    size_t before = host->editorEvents(doc).size();
+    EXPECT_EQ(host->doubleClickOutputLine(0), 0);
+    expectUntouched(doc, before);
+}
+
+TEST_F(NavigationTest, TheLineABuildHighlightsLeadsToTheMistake)
+{
+    // The stand-in reports a marked line the way the flat assembler does:
+    // the place, the line itself, then "error:".
+    std::string project = makeProject("FASM", "highlighted");
+    std::string folder = project.substr(0, project.rfind('\\'));
+    std::string source = folder + "\\main.asm";
+    const std::string text = "\tnop\r\n\tnop\r\n\tnop\r\n\tmovv eax,1 ; stand-in: error illegal instruction\r\n";
+    ASSERT_TRUE(hostsim::writeFile(source, text));
+    setAssembler(toolPath("fasm.exe"));
+    host->openProject(project);
+    HWND doc = host->openChild(source, FILE_TYPE_ASSEMBLY, text);  // the first source is the main one
+    HWND other = openDocument(folder + "\\other.asm");
+    host->activate(other);
+
+    EXPECT_EQ(host->command(HC_ASSEMBLE), 1);
+    int highlighted = host->highlightedOutputLine();
+    ASSERT_GE(highlighted, 0) << host->outputText();
+    size_t otherBefore = host->editorEvents(other).size(), docBefore = host->editorEvents(doc).size();
+
+    EXPECT_EQ(host->doubleClickOutputLine(highlighted), 1);
+    std::vector<EditorEvent> got = since(host->editorEvents(doc), docBefore);
+    ASSERT_EQ(got.size(), 1u) << describe(got) << "\n" << host->outputText();
+    EXPECT_TRUE(sameEvent(got[0], HEM_SETLINEMARK, 3, HEM_MARK_ERROR)) << describe(got);
+    EXPECT_EQ(host->caretLine(doc), 3);
+    EXPECT_EQ(host->activeChild(), doc);
+    expectUntouched(other, otherBefore);
+    EXPECT_EQ(host->highlightedOutputLine(), highlighted);
+}
+
+// ---- other names of the same file ----
+
+// Real files in a project folder, which opening the project makes current:
+// the names an assembler may print for them, and which document each reaches.
+class SameFileTest : public NavigationTest {
+protected:
+    std::string folder;  // the project's
+    const std::string longFolder = "Long Folder Of Includes";
+
+    void SetUp() override
+    {
+        NavigationTest::SetUp();
+        std::string project = makeProject("FASM", "samefile");
+        folder = project.substr(0, project.rfind('\\'));
+        for (const std::string& sub : {std::string("inc"), std::string("other"), longFolder})
+            ASSERT_TRUE(CreateDirectoryA(path(sub).c_str(), nullptr)) << sub;
+        for (const char* name : {"main.asm", "inc\\macros.inc", "inc\\A Long Include Name.inc", "other\\macros.inc"})
+            ASSERT_TRUE(hostsim::writeFile(path(name), joinLines(documentText))) << name;
+        ASSERT_TRUE(hostsim::writeFile(path(longFolder + "\\deep.inc"), joinLines(documentText)));
+        host->openProject(project);
+        char current[MAX_PATH];
+        GetCurrentDirectoryA(sizeof current, current);
+        ASSERT_STREQ(current, folder.c_str()) << "the project's folder is not the current one";
+    }
+
+    std::string path(const std::string& relative) const { return folder + "\\" + relative; }
+
+    // The system's short form of a name, which must differ from it.
+    std::string shortName(const std::string& name)
+    {
+        char alias[MAX_PATH];
+        DWORD n = GetShortPathNameA(name.c_str(), alias, sizeof alias);
+        EXPECT_TRUE(n > 0 && n < sizeof alias) << name << ": error " << GetLastError();
+        EXPECT_NE(lstrcmpiA(alias, name.c_str()), 0) << "no short name made for " << name;
+        return alias;
+    }
+
+    // One double-click per case, each expected to reach its target or nothing.
+    struct Case {
+        std::string line;
+        int target;  // index into the documents, or -1
+        int32_t lineIndex;
+    };
+    void clickEach(const std::vector<Case>& cases, const std::vector<HWND>& documents, HWND bystander)
+    {
+        std::vector<std::string> output;
+        for (const Case& c : cases)
+            output.push_back(c.line);
+        host->setOutputText(joinLines(output));
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const Case& c = cases[i];
+            SCOPED_TRACE("line " + std::to_string(i) + ": \"" + c.line + "\"");
+            host->activate(bystander);
+            std::vector<size_t> before;
+            for (HWND d : documents)
+                before.push_back(host->editorEvents(d).size());
+            EXPECT_EQ(host->doubleClickOutputLine((int)i), 1);
+            EXPECT_EQ(host->highlightedOutputLine(), (int)i);
+            for (size_t d = 0; d < documents.size(); ++d) {
+                if ((int)d == c.target)
+                    expectJumpedTo(documents[d], before[d], c.lineIndex);
+                else
+                    expectUntouched(documents[d], before[d]);
+            }
+            if (c.target < 0)
+                EXPECT_EQ(host->activeChild(), bystander);
+        }
+    }
+};
+
+std::string upper(std::string text)
+{
+    CharUpperBuffA(&text[0], (DWORD)text.size());
+    return text;
+}
+
+TEST_F(SameFileTest, EveryNameOfAnOpenFileReachesItsDocument)
+{
+    enum { MAIN, MACROS, DEEP, LONG_NAME };
+    std::vector<HWND> documents = {openDocument(path("main.asm")), openDocument(path("inc\\macros.inc")),
+                                   openDocument(path(longFolder + "\\deep.inc")),
+                                   openDocument(path("inc\\A Long Include Name.inc"))};
+    HWND bystander = openDocument(path("bystander.asm"));
+    std::string projectName = folder.substr(folder.rfind('\\') + 1);
+    std::string shortFolder = shortName(path(longFolder));
+    std::string shortFile = shortName(path("inc\\A Long Include Name.inc"));
+    ASSERT_NE(shortFile.find('~', shortFile.rfind('\\')), std::string::npos) << shortFile;
+    std::vector<Case> cases = {
+        {path("inc/macros.inc") + " [3] mymac [2]:", MACROS, 2},  // the include as the source wrote it
+        {upper(folder) + "\\INC\\MACROS.INC [3]:", MACROS, 2},
+        {path("Inc\\Macros.inc") + " [4]:", MACROS, 3},
+        {path("other\\..\\inc\\.\\macros.inc") + " [3]:", MACROS, 2},
+        {path("inc\\..\\main.asm") + " [5]:", MAIN, 4},
+        {"inc/macros.inc [3]:", MACROS, 2},  // relative to the project's folder
+        {"MAIN.asm [7]:", MAIN, 6},
+        {".\\inc\\Macros.INC [1]:", MACROS, 0},
+        {"..\\" + projectName + "\\main.asm [2]:", MAIN, 1},
+        {shortFolder + "\\deep.inc [2]:", DEEP, 1},  // a short folder name
+        {shortFile + " [2]:", LONG_NAME, 1},         // a short file name
+        {path("inc\\a long include name.inc") + " [9]:", LONG_NAME, 8},
+        {path("other\\macros.inc") + " [3]:", -1, 0},  // same name, another folder, not open
+        {path("inc\\missing.inc") + " [3]:", -1, 0},
+        {"missing.asm [1]:", -1, 0},
+        {path("bystander.asm").substr(0, path("bystander.asm").size() - 3) + "ASM [1]:", -1, 0},  // open, but no file
+        {path("inc") + " [3]:", -1, 0},  // a folder
+        {path("inc\\") + " [3]:", -1, 0},
+        {path("main.asm\\") + " [3]:", -1, 0},
+    };
+    clickEach(cases, documents, bystander);
+}
+
+// Paths that differ in more than letter case: the files themselves decide.
+TEST_F(SameFileTest, DocumentsOpenedByShortNamesAreFoundByLongOnes)
+{
+    HWND deep = openDocument(shortName(path(longFolder)) + "\\deep.inc");
+    HWND longName = openDocument(shortName(path("inc\\A Long Include Name.inc")));
+    HWND bystander = openDocument(path("main.asm"));
+    clickEach({{path(longFolder + "\\deep.inc") + " [2]:", 0, 1},
+               {path(longFolder + "/DEEP.inc") + " [3]:", 0, 2},
+               {path("inc\\A Long Include Name.inc") + " [4]:", 1, 3},
+               {"inc/a long include name.INC [5]:", 1, 4},
+               {path("other\\deep.inc") + " [2]:", -1, 0}},
+              {deep, longName}, bystander);
+}
+
+TEST_F(SameFileTest, AnExactPathWinsOverAnEarlierOtherNameOfTheFile)
+{
+    HWND otherCase = openDocument(path("INC\\MACROS.INC"));
+    HWND slashes = openDocument(path("inc/macros.inc"));
+    HWND exact = openDocument(path("inc\\macros.inc"));  // enumerated last
+    HWND bystander = openDocument(path("main.asm"));
+    std::vector<Case> cases = {
+        {path("inc\\macros.inc") + " [3]:", 2, 2},
+        {path("inc/macros.inc") + " [4]:", 1, 3},
+        {path("INC\\MACROS.INC") + " [5]:", 0, 4},
+        // None equal: the first in enumeration order is the one.
+        {path("Inc\\Macros.inc") + " [6]:", 0, 5},
+        {"inc\\macros.inc [7]:", 0, 6},
+    };
+    clickEach(cases, {otherCase, slashes, exact}, bystander);
+}
+
+TEST_F(SameFileTest, ASameNamedFileInAnotherFolderIsNeverTaken)
+{
+    HWND other = openDocument(path("other\\macros.inc"));  // enumerated first
+    HWND macros = openDocument(path("inc\\macros.inc"));
+    HWND bystander = openDocument(path("main.asm"));
+    clickEach({{"inc/Macros.inc [3]:", 1, 2}, {"other/MACROS.inc [4]:", 0, 3}, {"macros.inc [5]:", -1, 0}},
+              {other, macros}, bystander);
+
+    host->closeChild(other);
+    clickEach({{"other/macros.inc [3]:", -1, 0}, {"inc/macros.inc [3]:", 0, 2}}, {macros}, bystander);
+}
+
+TEST_F(SameFileTest, LettersBeyondAsciiDifferingInCaseNameTheSameFile)
+{
+    // Ü and ü in the ANSI code page of the test locale; the file system
+    // folds them as it folds A and a.
+    const std::string upperFolder = path("\xDC" "bung"), lowerFolder = path("\xFC" "bung");
+    ASSERT_TRUE(CreateDirectoryA(upperFolder.c_str(), nullptr));
+    ASSERT_TRUE(hostsim::writeFile(upperFolder + "\\main.asm", "nop\r\n"));
+    HWND doc = openDocument(upperFolder + "\\main.asm");
+    HWND bystander = openDocument(path("main.asm"));
+    clickEach({{lowerFolder + "\\MAIN.asm [2]:", 0, 1}, {"\xFC" "bung\\main.asm [3]:", 0, 2}}, {doc}, bystander);
+}
+
+TEST_F(SameFileTest, AnIncludeWrittenWithSlashAndOtherCaseLeadsToTheIncludedFile)
+{
+    HWND main = openDocument(path("main.asm"));
+    HWND macros = openDocument(path("inc\\macros.inc"));
+    HWND other = openDocument(path("other\\macros.inc"));
+    HWND bystander = openDocument(path("bystander.asm"));
+    std::vector<std::string> output = {
+        "flat assembler  version 1.73.30  (1048576 kilobytes memory)",
+        path("main.asm") + " [5]:",
+        "  mymac",
+        path("inc/Macros.inc") + " [3] mymac [2]:",
+        "  movv ebx, 2",
+        "processed: movv ebx,2",
+        "error: illegal instruction.",
+    };
+    host->setOutputText(joinLines(output));
+    struct Click {
+        int line;
+        LRESULT result;
+        HWND target;
+        int32_t lineIndex;
+    } clicks[] = {
+        {6, 1, macros, 2}, {5, 0, nullptr, 0}, {4, 0, nullptr, 0}, {3, 1, macros, 2},
+        {2, 0, nullptr, 0}, {1, 1, main, 4},   {0, 0, nullptr, 0},
+    };
+    for (const Click& c : clicks) {
+        SCOPED_TRACE("line " + std::to_string(c.line) + ": \"" + output[(size_t)c.line] + "\"");
+        host->activate(bystander);
+        HWND docs[3] = {main, macros, other};
+        size_t before[3];
+        for (int d = 0; d < 3; ++d)
+            before[d] = host->editorEvents(docs[d]).size();
+        EXPECT_EQ(host->doubleClickOutputLine(c.line), c.result);
+        EXPECT_EQ(host->highlightedOutputLine(), c.result ? c.line : -1);
+        for (int d = 0; d < 3; ++d) {
+            if (docs[d] == c.target)
+                expectJumpedTo(c.target, before[d], c.lineIndex);
+            else
+                expectUntouched(docs[d], before[d]);
+        }
+        if (!c.target)
+            EXPECT_EQ(host->activeChild(), bystander);
+    }
 }
 
 }  // namespace

@@ -174,6 +174,51 @@ TEST_F(TextTest, OverlongAndMissingMenuFieldsStayInsideTheirSlots)
     }
 }
 
+// A format text is filled with numbers and texts; a translation that would
+// read them differently is not used. Shown through the line that refuses a
+// command line too long for process creation.
+TEST_F(TextTest, TranslatedFormatsAreUsedOnlyWithTheDefaultsConversions)
+{
+    struct Case {
+        const char* translation;  // r5 in [Deutsch]; nullptr: none
+        const char* shown;        // the line, with the r3 text, the length and the limit filled in
+    } cases[] = {
+        {nullptr, "Creation process error: command line of 40000 characters, the limit is 32766."},
+        {"%s: Befehlszeile mit %u Zeichen, erlaubt sind %u.",
+         "Creation process error: Befehlszeile mit 40000 Zeichen, erlaubt sind 32766."},
+        {"%.8s! %lu > %04u", "Creation! 40000 > 32766"},  // other widths, the same arguments
+        {"100%% %s %u %u", "100% Creation process error 40000 32766"},
+        // A number read as a text would crash, a missing one shows another
+        // argument: both fall back to the English text.
+        {"%s %s %s", "Creation process error: command line of 40000 characters, the limit is 32766."},
+        {"%u: %s", "Creation process error: command line of 40000 characters, the limit is 32766."},
+        {"%s %u %u %u", "Creation process error: command line of 40000 characters, the limit is 32766."},
+        {"Zu lang: %", "Creation process error: command line of 40000 characters, the limit is 32766."},
+    };
+    std::string project = makeProject("FASM");
+    std::string folder = project.substr(0, project.rfind('\\'));
+    std::string source = folder + "\\main.asm";
+    ASSERT_TRUE(hostsim::writeFile(source, "nop\r\n"));
+    std::string assembler = testing_support::toolPath("fasm.exe");
+    setAssembler(assembler);
+    setLanguage("Deutsch");
+    std::string prefix = assembler + " \"" + source + "\" ";
+    std::string extra(40000 - prefix.size(), 'x');
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.translation ? c.translation : "(none)");
+        DeleteFileA(inst.uiFile.c_str());
+        if (c.translation)
+            translate("Deutsch", "r5", c.translation);
+        load();
+        host->openProject(project, extra.c_str(), "");
+        host->openChild(source, FILE_TYPE_ASSEMBLY, "nop\r\n");
+        EXPECT_EQ(host->command(HC_ASSEMBLE), 1);
+        EXPECT_EQ(host->outputText(), "\r\n" + std::string(c.shown) + "\r\n");
+        host->unloadAddIn();
+        host = std::make_unique<hostsim::Host>();
+    }
+}
+
 TEST_F(TextTest, NullBuffersAreRefused)
 {
     load();

@@ -49,26 +49,7 @@ inline std::string menuText(HMENU menu, UINT id)
     return text;
 }
 
-// The menu (top level or nested) and position that hold the item with this command.
-inline bool findMenuItem(HMENU menu, UINT id, HMENU* owner, int* position)
-{
-    int n = GetMenuItemCount(menu);
-    for (int i = 0; i < n; ++i) {
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_SUBMENU;
-        if (!GetMenuItemInfoA(menu, i, TRUE, &info))
-            continue;
-        if (info.wID == id) {
-            *owner = menu;
-            *position = i;
-            return true;
-        }
-        if (info.hSubMenu && findMenuItem(info.hSubMenu, id, owner, position))
-            return true;
-    }
-    return false;
-}
+using hostsim::findMenuItem;
 
 inline MENUITEMINFOA menuItemAt(HMENU menu, int position)
 {
@@ -96,14 +77,7 @@ protected:
     void load() { ASSERT_TRUE(host->loadAddIn(inst.dllPath)) << inst.dllPath; }
 
     // The add-in's "BATCH compilation" popup: the item before 10510, or null.
-    HMENU popup()
-    {
-        HMENU owner;
-        int at;
-        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at) || at == 0)
-            return nullptr;
-        return menuItemAt(owner, at - 1).hSubMenu;
-    }
+    HMENU popup() { return hostsim::submenuBefore(host->mainMenu(), HC_MENU_BEFORE_POPUP); }
     // Redirect OUT at 0, the separator at 1, Execute first BAT at 2, Execute ASM as BAT at 3.
     UINT popupItemId(int position) { return GetMenuItemID(popup(), position); }
 

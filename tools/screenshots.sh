@@ -31,7 +31,8 @@ install_tools() {
   command -v xwininfo >/dev/null || missing+=(x11-utils)
   command -v import >/dev/null || missing+=(imagemagick)
   # Wine's own fonts: without them caption buttons (Marlett) show letters.
-  [ -d /usr/share/wine/fonts ] || missing+=(fonts-wine)
+  # (wine makes the fonts folder empty; the package fills it)
+  dpkg-query -W -f='${Status}' fonts-wine 2>/dev/null | grep -q "install ok installed" || missing+=(fonts-wine)
   [ ${#missing[@]} -eq 0 ] && return 0
   local sudo=; [ "$(id -u)" -ne 0 ] && sudo=sudo
   echo "== Installing ${missing[*]}"

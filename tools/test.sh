@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds both targets and runs every test:
 #   - the shipped i686 DLL is checked without running it (tools/check-dll.sh);
+#   - the release archive is built and checked (tools/release.sh,
+#     tools/check-release.sh);
 #   - the x86-64 suite runs under 64-bit Wine, on every machine;
 #   - the i686 suite runs under 32-bit Wine where this machine can execute
 #     32-bit code, and is skipped (saying so) where it cannot;
@@ -33,6 +35,18 @@ for f in dll32 dll64; do
   passed=$((passed + $(sed -E 's/.*: ([0-9]+) passed.*/\1/' <<<"$line")))
   failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
 done
+
+echo "== The release archive, built and checked as a user gets it"
+if bash "$here/tools/release.sh" >"$log/release-build" 2>&1; then
+  bash "$here/tools/check-release.sh" | tee "$log/release" || status=1
+  line=$(tail -1 "$log/release")
+  passed=$((passed + $(sed -E 's/.*: ([0-9]+) passed.*/\1/' <<<"$line")))
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
+else
+  cat "$log/release-build"
+  echo "check-release: bash tools/release.sh failed, no archive to check"
+  status=1 failed=$((failed + 1))
+fi
 
 # Stops the Wine servers of a tree's prefixes (tools/wine-run.sh starts them).
 stop_wine() {

@@ -6,6 +6,7 @@
 #include "core/command_line.h"
 #include "core/accel_edit.h"
 #include "core/line_parse.h"
+#include "core/path_text.h"
 #include "core/rc_format.h"
 #include "core/text_core.h"
 
@@ -305,6 +306,253 @@ TEST(ParseErrorLine, LongestLineTheHandlerPasses)
     ASSERT_TRUE(parseErrorLine(line.get(), text.size(), &place));
     EXPECT_EQ(250u, place.nameLength);
     EXPECT_EQ(41, place.lineIndex);
+}
+
+// ---------------------------------------------------------------------------
+// classifyOutputLine / isPlaceHeading / placeHeadingAbove
+
+TEST(ClassifyOutputLine, PlacesErrorMessagesAndTheRest)
+{
+    struct Case {
+        const char* label;
+        std::string line;
+        OutputLineKind kind;
+        size_t nameLength;  // for a place
+        int32_t index;
+    } cases[] = {
+        {"place heading", "C:\\p\\main.asm [5]:", OUTPUT_LINE_PLACE, 13, 4},
+        {"nested heading", "C:\\p\\inc/macros.inc [3] mymac [2]:", OUTPUT_LINE_PLACE, 19, 2},
+        {"place with a message after it", "C:\\p\\a.asm [3]: error: bad.", OUTPUT_LINE_PLACE, 10, 2},
+        {"echoed source with brackets", "  mov eax,[12]", OUTPUT_LINE_PLACE, 9, 11},
+        {"error message", "error: illegal instruction.", OUTPUT_LINE_ERROR_MESSAGE, 0, 0},
+        {"error message in capitals", "ERROR: out of memory.", OUTPUT_LINE_ERROR_MESSAGE, 0, 0},
+        {"mixed case", "Error: x", OUTPUT_LINE_ERROR_MESSAGE, 0, 0},
+        {"marker inside the line", "fasm: error: x", OUTPUT_LINE_ERROR_MESSAGE, 0, 0},
+        {"marker before the brackets", "error: value [12] out of range.", OUTPUT_LINE_ERROR_MESSAGE, 0, 0},
+        {"marker cut by the separator", "error:[3]", OUTPUT_LINE_ERROR_MESSAGE, 0, 0},
+        {"marker directly before the separator", "xerror: [3]", OUTPUT_LINE_ERROR_MESSAGE, 0, 0},
+        {"marker with a bad bracket", "error: [x]", OUTPUT_LINE_ERROR_MESSAGE, 0, 0},
+        {"marker at the very end", "last error:", OUTPUT_LINE_ERROR_MESSAGE, 0, 0},
+        {"processed line", "processed: movv ebx,2", OUTPUT_LINE_OTHER, 0, 0},
+        {"echoed source", "  movv ebx, 2", OUTPUT_LINE_OTHER, 0, 0},
+        {"marker without its colon", "error illegal", OUTPUT_LINE_OTHER, 0, 0},
+        {"marker with a space", "error : x", OUTPUT_LINE_OTHER, 0, 0},
+        {"marker cut short", "erro", OUTPUT_LINE_OTHER, 0, 0},
+        {"usage text", "usage: fasm <source> [output]", OUTPUT_LINE_OTHER, 0, 0},
+        {"empty", "", OUTPUT_LINE_OTHER, 0, 0},
+        // 0xC5 is not 'E' + 0x80 for the comparison.
+        {"high byte that folds to no letter", "\xC5rror: x", OUTPUT_LINE_OTHER, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::unique_ptr<char[]> line = exactBlock(c.line.size() ? c.line.size() : 1);
+        memcpy(line.get(), c.line.data(), c.line.size());
+        ErrorLinePlace place{99, 99};
+        EXPECT_EQ(classifyOutputLine(line.get(), c.line.size(), &place), c.kind);
+        if (c.kind == OUTPUT_LINE_PLACE) {
+            EXPECT_EQ(place.nameLength, c.nameLength);
+            EXPECT_EQ(place.lineIndex, c.index);
+        } else {
+            EXPECT_EQ(place.nameLength, 99u);  // untouched
+        }
+    }
+}
+
+TEST(IsPlaceHeading, OnlyPlacesEndingWithBracketColon)
+{
+    struct Case {
+        std::string line;
+        bool heading;
+    } cases[] = {
+        {"C:\\p\\main.asm [5]:", true},
+        {"C:\\p\\inc/macros.inc [3] mymac [2]:", true},
+        {"[]:", true},
+        {"a [1]:", true},
+        {"  mov eax,[12]", false},       // echoed source line
+        {"  mov eax,[12]:", true},       // would be taken: ends like a heading
+        {"C:\\p\\main.asm [5]: ", false},  // a trailing space is not the assembler's form
+        {"C:\\p\\main.asm [5]", false},
+        {"C:\\p\\main.asm [5]:x", false},
+        {"C:\\p\\main.asm [5:]:", false},  // the first bracket decides
+        {"label]:", false},                // no '['
+        {"error: [3]:", false},            // a message, not a place
+        {"]:", false},
+        {":", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::unique_ptr<char[]> line = exactBlock(c.line.size() ? c.line.size() : 1);
+        memcpy(line.get(), c.line.data(), c.line.size());
+        EXPECT_EQ(isPlaceHeading(line.get(), c.line.size()), c.heading);
+    }
+}
+
+// Output lines as the reader hands them over; a line longer than the buffer
+// is refused, as the output control's reader refuses it.
+struct Lines {
+    std::vector<std::string> text;
+    std::vector<int32_t> asked;
+};
+
+bool readLine(void* context, int32_t index, char* buffer, size_t size, size_t* length)
+{
+    Lines* lines = static_cast<Lines*>(context);
+    lines->asked.push_back(index);
+    EXPECT_GE(index, 0);
+    EXPECT_LT(index, (int32_t)lines->text.size());
+    const std::string& line = lines->text[(size_t)index];
+    if (line.size() >= size)
+        return false;
+    memcpy(buffer, line.c_str(), line.size() + 1);
+    *length = line.size();
+    return true;
+}
+
+TEST(PlaceHeadingAbove, NearestHeadingWithinTheBlock)
+{
+    const std::string heading = "C:\\p\\main.asm [5]:";
+    const std::string inner = "C:\\p\\inc/macros.inc [3] mymac [2]:";
+    const std::string tooLong(64, 'x');  // longer than the buffer below
+    struct Case {
+        const char* label;
+        std::vector<std::string> lines;  // the last one is the error message
+        int32_t found;
+    } cases[] = {
+        {"innermost of a nested block", {"flat assembler", heading, "  mymac", inner, "  movv ebx,2",
+                                         "processed: movv ebx,2", "error: illegal instruction."}, 3},
+        {"block at the top of the output", {heading, "  x", "error: x."}, 0},
+        {"heading right above", {heading, "error: x."}, 0},
+        {"echoed line with brackets is skipped", {heading, "  mov eax,[12]", "error: x."}, 0},
+        {"error line first of all", {"error: x."}, -1},
+        {"no heading in the block", {"flat assembler", "error: x."}, -1},
+        {"blank line ends the block", {heading, "", "error: x."}, -1},
+        {"spaces and tabs are blank", {heading, " \t ", "error: x."}, -1},
+        {"a heading of an earlier block", {heading, "  x", "error: x.", "", "  y", "error: y."}, -1},
+        {"the nearest of two blocks", {heading, "error: x.", inner, "error: y."}, 2},
+        {"a line too long to read is passed over", {heading, tooLong, "error: x."}, 0},
+        {"a heading too long to read is passed over", {heading, inner + tooLong + " [1]:", "error: x."}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Lines lines{c.lines, {}};
+        std::unique_ptr<char[]> buffer = exactBlock(48);
+        size_t length = 12345;
+        int32_t errorLine = (int32_t)c.lines.size() - 1;
+        int32_t found = placeHeadingAbove(errorLine, readLine, &lines, buffer.get(), 48, &length);
+        EXPECT_EQ(found, c.found);
+        if (found >= 0) {
+            EXPECT_EQ(std::string(buffer.get(), length), c.lines[(size_t)found]);
+            EXPECT_EQ(buffer[length], '\0');
+        } else {
+            EXPECT_EQ(length, 12345u);
+        }
+        // Nothing below the error line or at it is read, nor above the heading.
+        for (int32_t asked : lines.asked) {
+            EXPECT_LT(asked, errorLine);
+            EXPECT_GE(asked, found);
+        }
+    }
+}
+
+TEST(PlaceHeadingAbove, ReachesThirtyTwoLinesAndNoFurther)
+{
+    for (int32_t between : {0, 30, 31, 32, 40}) {
+        SCOPED_TRACE("lines between heading and message: " + std::to_string(between));
+        Lines lines;
+        lines.text.push_back("C:\\p\\a.asm [1]:");
+        for (int32_t i = 0; i < between; ++i)
+            lines.text.push_back("  echoed " + std::to_string(i));
+        lines.text.push_back("error: x.");
+        char buffer[256];
+        size_t length = 0;
+        int32_t errorLine = between + 1;
+        int32_t found = placeHeadingAbove(errorLine, readLine, &lines, buffer, sizeof buffer, &length);
+        // The heading is between + 1 lines up.
+        EXPECT_EQ(found, between + 1 <= ERROR_BLOCK_REACH ? 0 : -1);
+        EXPECT_LE(lines.asked.size(), (size_t)ERROR_BLOCK_REACH);
+    }
+}
+
+TEST(PlaceHeadingAbove, LinesAtTheStartOfTheOutput)
+{
+    for (int32_t errorLine : {0, -1, INT32_MIN}) {
+        SCOPED_TRACE(errorLine);
+        Lines lines;
+        char buffer[16];
+        size_t length = 0;
+        EXPECT_EQ(placeHeadingAbove(errorLine, readLine, &lines, buffer, sizeof buffer, &length), -1);
+        EXPECT_TRUE(lines.asked.empty());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// path text
+
+TEST(FinalPathComponent, TextAfterTheLastSeparatorOfEitherKind)
+{
+    struct Case {
+        const char* path;
+        size_t at;
+    } cases[] = {
+        {"C:\\p\\inc\\macros.inc", 9},
+        {"C:\\p\\inc/macros.inc", 9},
+        {"C:/p/inc\\macros.inc", 9},
+        {"macros.inc", 0},
+        {"C:macros.inc", 0},  // a drive-relative name keeps its drive: a name the system resolves first
+        {"C:\\p\\", 5},
+        {"\\\\server\\share\\x.asm", 15},
+        {"", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(finalPathComponent(c.path), c.path + c.at);
+    }
+}
+
+TEST(MayBeShortAlias, ATildeAnywhere)
+{
+    EXPECT_TRUE(mayBeShortAlias("MACROS~1.INC"));
+    EXPECT_TRUE(mayBeShortAlias("EXP1~QEE"));
+    EXPECT_TRUE(mayBeShortAlias("~"));
+    EXPECT_FALSE(mayBeShortAlias("macros.inc"));
+    EXPECT_FALSE(mayBeShortAlias("MACROS.INC"));
+    EXPECT_FALSE(mayBeShortAlias(""));
+}
+
+TEST(IsPlainFilePath, DrivesAndSharesButNoDeviceNamespace)
+{
+    struct Case {
+        const char* path;
+        bool plain;
+    } cases[] = {
+        {"C:\\p\\a.asm", true},
+        {"z:/p/a.asm", true},
+        {"C:\\", true},
+        {"\\\\server\\share\\a.asm", true},
+        {"//server/share/a.asm", true},
+        {"\\\\server\\share", true},  // the share itself: opening it finds no file
+        {"\\\\server\\", false},
+        {"\\\\server", false},
+        {"\\\\\\share\\a", false},  // no server name
+        {"\\\\.\\CON", false},
+        {"\\\\.\\pipe\\x", false},
+        {"//./COM1", false},
+        {"\\\\?\\C:\\p\\a.asm", false},
+        {"\\\\?\\GLOBALROOT\\Device\\x", false},
+        {"\\\\.", false},
+        {"\\\\..\\share\\a", true},  // a server named ".." is a name, not the namespace
+        {"C:a.asm", false},
+        {"C:", false},
+        {"1:\\a", false},
+        {"a.asm", false},
+        {"\\p\\a.asm", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(isPlainFilePath(c.path), c.plain);
+    }
 }
 
 // ---------------------------------------------------------------------------

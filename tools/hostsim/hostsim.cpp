@@ -1204,6 +1204,35 @@ bool layOutInstallation(Installation& out, const std::string& dllSource) {
     return true;
 }
 
+bool findMenuItem(HMENU menu, UINT id, HMENU* owner, int* position)
+{
+    int n = GetMenuItemCount(menu);
+    for (int i = 0; i < n; ++i) {
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID | MIIM_SUBMENU;
+        if (!GetMenuItemInfoA(menu, i, TRUE, &info))
+            continue;
+        if (info.wID == id) {
+            *owner = menu;
+            *position = i;
+            return true;
+        }
+        if (info.hSubMenu && findMenuItem(info.hSubMenu, id, owner, position))
+            return true;
+    }
+    return false;
+}
+
+HMENU submenuBefore(HMENU menu, UINT before)
+{
+    HMENU owner;
+    int at;
+    if (!findMenuItem(menu, before, &owner, &at) || at == 0)
+        return nullptr;
+    return GetSubMenu(owner, at - 1);
+}
+
 std::string readFile(const std::string& path) {
     HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

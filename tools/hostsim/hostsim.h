@@ -202,6 +202,13 @@ bool layOutInstallation(Installation& out, const std::string& dllSource = "");
 std::string hostIniPath();
 
 // Small file helpers for tests.
+// The menu (top level or nested) and position that hold the item with this
+// command; false when no item has it.
+bool findMenuItem(HMENU menu, UINT id, HMENU* owner, int* position);
+// The submenu of the item just before the item with command `before`
+// (the add-in's popup goes before 10510), or null.
+HMENU submenuBefore(HMENU menu, UINT before);
+
 std::string readFile(const std::string& path);  // "" when missing
 bool writeFile(const std::string& path, const std::string& bytes);
 std::string tempFolder(const std::string& tag);  // a fresh, empty folder

@@ -7,7 +7,7 @@
 //               [--open <type>:<path> ...]  (type asm|rc|bat or a number; text read from the file)
 //               [--open-other <type>:<path>] [--activate <n>]
 //               [--resource-script <path>] [--def NAME=ID ...]
-//               [--language NAME] [--config] [--unload]
+//               [--language NAME] [--config] [--export-ui] [--unload]
 //               [--answer yes|no|ok|cancel|retry|abort|ignore ...]
 //               [--cmd <id>|build|assemble|run|run-debug|save-all|compile-rc|export-rc|"<menu caption>" ...]
 //               [--accel <same as --cmd>]  (as an accelerator: high word 1)
@@ -23,6 +23,9 @@
 //   --show-config        once shown, picks Add-ins > tordel setup...
 //   --exit-after MS      ends the program MS milliseconds after it started
 //   --steady-caret       the caret does not blink (a picture always has it)
+// --export-ui opens the setup dialog, presses Export UI and closes it with
+// Cancel, then prints "Export UI wrote <path>" (the path the add-in reported);
+// it fails (exit 2) when the add-in reported none.
 // "hostsim: shown" on stdout says that the window and what --show-* asked for
 // are on the screen (a script takes its picture then).
 #include <ctype.h>
@@ -33,6 +36,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "setup/setup_ids.h"
 #include "tools/hostsim/hostsim.h"
 
 using hostsim::Answer;
@@ -429,7 +433,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string opt = argv[i];
         if (opt == "--visible") continue;
-        if (i + 1 >= argc && opt != "--dblclick-error" && opt != "--config" && opt != "--unload" &&
+        if (i + 1 >= argc && opt != "--dblclick-error" && opt != "--config" && opt != "--export-ui" && opt != "--unload" &&
             opt != "--close-project" && opt != "--show-config" && opt != "--steady-caret")
             return fail("missing value after ", opt.c_str());
         std::string val = (i + 1 < argc) ? argv[i + 1] : "";
@@ -495,6 +499,17 @@ int main(int argc, char** argv) {
         } else if (opt == "--config") {
             if (!host.config) return fail("no add-in with KXAddInConfig loaded");
             host.config(&host.handles, 0);
+        } else if (opt == "--export-ui") {
+            if (!host.config) return fail("no add-in with KXAddInConfig loaded");
+            size_t before = host.uiFileWritten.size();
+            host.answer(Answer::run([](HWND dialog) {
+                SendDlgItemMessageA(dialog, IDC_EXPORT_UI, BM_CLICK, 0, 0);
+                SendDlgItemMessageA(dialog, IDCANCEL, BM_CLICK, 0, 0);
+            }));
+            host.config(&host.handles, 0);
+            // A failed export shows a message box and sends no notification.
+            if (host.uiFileWritten.size() == before) return fail("Export UI reported no UI file written");
+            printf("Export UI wrote %s\n", host.uiFileWritten.back().c_str());
         } else if (opt == "--unload") {
             host.unloadAddIn();
         } else if (opt == "--answer") {

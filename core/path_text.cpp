@@ -1,0 +1,42 @@
+#include "core/path_text.h"
+
+namespace {
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
+const char* finalPathComponent(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (isSeparator(*p))
+            name = p + 1;
+    return name;
+}
+
+bool mayBeShortAlias(const char* name)
+{
+    for (; *name; ++name)
+        if (*name == '~')
+            return true;
+    return false;
+}
+
+bool isPlainFilePath(const char* path)
+{
+    if (isAsciiLetter(path[0]) && path[1] == ':' && isSeparator(path[2]))
+        return true;
+    if (!isSeparator(path[0]) || !isSeparator(path[1]))
+        return false;
+    // "\\server\share": a server name that is not a namespace prefix, then a separator.
+    const char* server = path + 2;
+    if ((server[0] == '.' || server[0] == '?') && (isSeparator(server[1]) || server[1] == '\0'))
+        return false;
+    const char* p = server;
+    while (*p && !isSeparator(*p))
+        ++p;
+    return p > server && isSeparator(*p) && p[1] && !isSeparator(p[1]);
+}

@@ -1,0 +1,19 @@
+// Looking at file paths as text, before the file system is asked: which part
+// names the file, whether a name may be a short (8.3) alias, and whether a
+// path names a plain file rather than a device. Needs no Win32.
+#pragma once
+
+// The file name a NUL-terminated path ends with: the text after its last '\'
+// or '/' (the whole path when it has neither). Points into path.
+const char* finalPathComponent(const char* path);
+
+// True when a file name may be the short alias of a longer one: the aliases
+// the system makes up for long names hold a '~'; any other short name is the
+// long name itself in some letter case.
+bool mayBeShortAlias(const char* name);
+
+// True when a NUL-terminated full path names a file on a drive or a network
+// share ("X:\..." or "\\server\share\...", either separator), false for the
+// device namespaces ("\\.\", "\\?\"), where opening a name may reach a
+// device or a pipe, and for anything else.
+bool isPlainFilePath(const char* path);
