@@ -421,7 +421,8 @@ void benchThroughput()
                 size_t length = (size_t)GetWindowTextLengthA(plain.outputControl());
                 if (!started || length != expected) {
                     complete = false;
-                    progress("  previous runner's output holds %zu characters, expected %zu", length, expected);
+                    progress("  previous runner's output holds %zu characters, expected %zu", length,
+                             expected);
                 }
                 r.previous.push_back(t1 - t0);
             }
@@ -482,16 +483,19 @@ void benchThroughput()
         row(what, figure(a, MBPS), figure(b, MBPS), figure(q, RATIO), target ? ">= 0.50" : "-",
             target ? yesNo(q.median >= 0.5) : "-");
         std::vector<double> previousRate;
-        for (double t : r.previous) previousRate.push_back(r.bytes / t);
+        for (double t : r.previous)
+            previousRate.push_back(r.bytes / t);
         Stats p = stats(previousRate), qp = stats(pairedRatio(addInRate, previousRate));
         row("1. Captured output " + std::to_string(r.bytes >> 20) + " MB vs the previous runner (MB/s)",
             figure(a, MBPS), figure(p, MBPS), figure(qp, RATIO), target ? ">= 0.90" : "-",
             target ? yesNo(qp.median >= 0.9) : "-");
         std::vector<double> shownRate;
-        for (double t : r.shown) shownRate.push_back(r.bytes / t);
-        row("1. Captured output " + std::to_string(r.bytes >> 20) + " MB into a shown host vs a hidden one (MB/s)",
-            figure(stats(shownRate), MBPS), figure(a, MBPS), figure(stats(pairedRatio(shownRate, addInRate)), RATIO),
-            "info", "-");
+        for (double t : r.shown)
+            shownRate.push_back(r.bytes / t);
+        row("1. Captured output " + std::to_string(r.bytes >> 20) +
+                " MB into a shown host vs a hidden one (MB/s)",
+            figure(stats(shownRate), MBPS), figure(a, MBPS),
+            figure(stats(pairedRatio(shownRate, addInRate)), RATIO), "info", "-");
     }
     // Growth: time per MB at the largest size over time per MB at 1 MB.
     // Linear growth gives 1.00 (a little less where a fixed start-up cost is
@@ -516,7 +520,8 @@ void benchThroughput()
              results[i - 1].bytes >> 20, results[i].bytes >> 20, dt / db * 1e3, stats(small.addIn).median * 1e3);
     }
     note("captured output vs the previous runner: the same batch file, each into a fresh hidden host; the "
-         "previous runner is a copy of the reading loop from before runs showed their output live (bench code)");
+         "previous runner is a copy of the reading loop from before runs showed their output live "
+         "(bench code)");
     if (!complete)
         note("captured output: SOME RUNS DID NOT CAPTURE EVERY BYTE (see stderr)");
     else
@@ -560,8 +565,8 @@ double bareJobKill(const std::string& script, DWORD afterMs)
     std::string line = "\"" + cfg.tools + "\\childproc.exe\" " + script;
     PROCESS_INFORMATION process;
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup, &process)) {
         CloseHandle(readEnd);
         CloseHandle(writeEnd);
         CloseHandle(job);
@@ -575,7 +580,8 @@ double bareJobKill(const std::string& script, DWORD afterMs)
     TerminateJobObject(job, 1);
     bool gone = WaitForSingleObject(process.hProcess, 5000) == WAIT_OBJECT_0;
     double t1 = now();
-    for (HANDLE h : {process.hProcess, process.hThread, readEnd, job}) CloseHandle(h);
+    for (HANDLE h : {process.hProcess, process.hThread, readEnd, job})
+        CloseHandle(h);
     return gone ? t1 - t0 : -1;
 }
 
@@ -589,7 +595,8 @@ void benchStop()
     }
     std::string folder = hostsim::tempFolder("bench-stop");
     std::string project = projectFile(folder, "FASM");
-    WritePrivateProfileStringA("FASM", "PATH", (cfg.tools + "\\childproc.exe").c_str(), inst.addInsIni.c_str());
+    WritePrivateProfileStringA("FASM", "PATH", (cfg.tools + "\\childproc.exe").c_str(),
+                               inst.addInsIni.c_str());
     // A line every 10 ms for 10 s; Esc half a second in.
     const char* script = "tick:1000:10:line\\n";
     const DWORD escAfterMs = 500;
@@ -632,10 +639,10 @@ void benchStop()
             figure(a, MS), figure(b, MS), figure(stats(pairedRatio(escToReturn, bare)), RATIO), "<= 100 ms",
             yesNo(a.median <= 0.1));
     }
-    note("Esc rows: Esc posted to the output control 500 ms into a run of childproc writing a line every 10 ms; "
-         "add-in = from the post until the build command returned (child and grandchildren ended, stopped line "
-         "written, verdict shown); baseline = TerminateJobObject until the same child's process handle is "
-         "signalled, with no host at all");
+    note("Esc rows: Esc posted to the output control 500 ms into a run of childproc writing a line every "
+         "10 ms; add-in = from the post until the build command returned (child and grandchildren ended, "
+         "stopped line written, verdict shown); baseline = TerminateJobObject until the same child's process "
+         "handle is signalled, with no host at all");
     if (!complete)
         note("stopping: SOME RUNS WERE NOT STOPPED BY ESC (see stderr)");
 }

@@ -50,7 +50,7 @@ struct Run {
     DWORD startTick, shownTick, lookTick;
     RunOutput conversion;
     bool paneChecked, stopped;
-    bool hidden;  // appended text not painted yet (the control's redraw is off)
+    bool hidden;         // appended text not painted yet (the control's redraw is off)
     DWORD stoppedAfter;  // milliseconds from the start to the Esc
 };
 
@@ -222,8 +222,11 @@ void paintWindows()
 {
     for (UINT paint : PAINT_MESSAGES) {
         MSG message;
-        for (DWORD n = 0; n < PAINTS_PER_LOOK && PeekMessageA(&message, nullptr, paint, paint, PM_REMOVE); ++n)
+        for (DWORD n = 0; n < PAINTS_PER_LOOK; ++n) {
+            if (!PeekMessageA(&message, nullptr, paint, paint, PM_REMOVE))
+                break;
             DispatchMessageA(&message);
+        }
     }
 }
 
@@ -270,7 +273,8 @@ DWORD readUntilDone(Run* run)
         DWORD available = 0;
         if (!PeekNamedPipe(run->readEnd, nullptr, 0, nullptr, &available, nullptr))
             break;
-        if (run->stopped && (available == 0 || GetTickCount() - run->startTick - run->stoppedAfter >= POLL_MS))
+        if (run->stopped &&
+            (available == 0 || GetTickCount() - run->startTick - run->stoppedAfter >= POLL_MS))
             break;
         if (available == 0) {
             if (!ended) {
@@ -348,7 +352,8 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion)
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_ESC_STOPS_RUN, text));
     DWORD now = GetTickCount();
-    Run run = {readEnd, process.hProcess, job, buffer, 0, 0, now, now, now, conversion, false, false, false, 0};
+    Run run = {readEnd, process.hProcess, job, buffer, 0, 0, now, now, now, conversion, false, false, false,
+               0};
     result.started = true;
     escapeHeard = false;
     // The hook is called from this thread's message checks, which a run

@@ -330,7 +330,8 @@ std::string sizeOf(const std::string& path)
 // content (the run's child, or the grandchild it started, then runs).
 class Toucher {
 public:
-    Toucher(std::string ready, std::vector<Touch> touches) : ready_(std::move(ready)), touches_(std::move(touches))
+    Toucher(std::string ready, std::vector<Touch> touches)
+        : ready_(std::move(ready)), touches_(std::move(touches))
     {
         done_.resize(touches_.size());
         answers_.resize(touches_.size());
@@ -364,8 +365,8 @@ private:
             Sleep(touch.afterMs);
             if (touch.window && touch.send) {
                 DWORD_PTR answer = 0;
-                SendMessageTimeoutA(touch.window, touch.message, touch.wParam, touch.lParam, SMTO_NORMAL, 20000,
-                                    &answer);
+                SendMessageTimeoutA(touch.window, touch.message, touch.wParam, touch.lParam, SMTO_NORMAL,
+                                    20000, &answer);
                 t->answers_[i] = (LRESULT)answer;
             } else if (touch.window) {
                 PostMessageA(touch.window, touch.message, touch.wParam, touch.lParam);
@@ -532,7 +533,7 @@ TEST_F(LiveRunTest, EscStopsTheChildAndEveryProcessItStarted)
         toucher.join();
         ASSERT_NE(toucher.doneAt()[0], 0u) << "the run never got going";
         DWORD escToReturn = returned - toucher.doneAt()[0];
-        printf("%s: Esc to return %lu ms (esc %lu returned %lu)\n", c.what, (unsigned long)escToReturn, toucher.doneAt()[0], returned);
+        printf("%s: Esc to return %lu ms\n", c.what, (unsigned long)escToReturn);
         EXPECT_LT(returned - start, 8000u) << "the run was not stopped";
 
         std::string text = host->outputText();
@@ -604,8 +605,12 @@ TEST_F(LiveRunTest, MessagesPostedDuringARunWaitForItInOrder)
         UINT message;
         WPARAM wParam;
     } expected[] = {
-        {frame, WM_COMMAND, HC_COMPILE_RESOURCES}, {out, WM_LBUTTONDOWN, MK_LBUTTON}, {out, WM_LBUTTONUP, 0},
-        {out, WM_KEYDOWN, 'A'}, {frame, WM_COMMAND, HC_ASSEMBLE}, {frame, WM_COMMAND, HC_SAVE_ALL},
+        {frame, WM_COMMAND, HC_COMPILE_RESOURCES},
+        {out, WM_LBUTTONDOWN, MK_LBUTTON},
+        {out, WM_LBUTTONUP, 0},
+        {out, WM_KEYDOWN, 'A'},
+        {frame, WM_COMMAND, HC_ASSEMBLE},
+        {frame, WM_COMMAND, HC_SAVE_ALL},
         {frame, WM_CLOSE, 0},
     };
     std::string seen;
@@ -645,12 +650,9 @@ TEST_F(LiveRunTest, CommandsSentFromAnotherThreadDuringARunStartNothing)
     HWND frame = host->frame();
     const UINT hostOwn = 10001;
     std::vector<Touch> touches = {
-        {300, frame, WM_COMMAND, HC_ASSEMBLE, 0, true},
-        {0, frame, WM_COMMAND, HC_BUILD, 0, true},
-        {0, frame, WM_COMMAND, HC_RUN, 0, true},
-        {0, frame, WM_COMMAND, popupItemId(0), 0, true},
-        {0, frame, WM_COMMAND, hostOwn, 0, true},
-        postEscape(100, host->outputControl()),
+        {300, frame, WM_COMMAND, HC_ASSEMBLE, 0, true}, {0, frame, WM_COMMAND, HC_BUILD, 0, true},
+        {0, frame, WM_COMMAND, HC_RUN, 0, true},        {0, frame, WM_COMMAND, popupItemId(0), 0, true},
+        {0, frame, WM_COMMAND, hostOwn, 0, true},       postEscape(100, host->outputControl()),
     };
     Toucher toucher(ticks, touches);
     std::string line = assembleScript("\"start:append:1000:20:" + ticks + "\" hold:10000");
