@@ -104,27 +104,32 @@ void refuseCommandLine(size_t length)
                           (unsigned)COMMAND_LINE_MAX));
 }
 
-// Where the first "error:" (else "usage:") is in the output, or -1. An
-// assembler that ended with a non-zero code and said nothing gets a line of
-// the add-in's own saying so, and that line is the place.
-LONG findFailure(DWORD exitCode)
+// Where the first "error:" (else "usage:") is in the output, or -1 for a
+// good build. A run the user stopped failed; without an error of its own,
+// the line saying it was stopped is the place. An assembler that ended with
+// a non-zero code and said nothing gets a line of the add-in's own saying
+// so, and that line is the place.
+LONG findFailure(const RunResult& run)
 {
     LONG at = positionInOutput(TEXT_ERROR_MARKER);
     if (at < 0)
         at = positionInOutput(TEXT_USAGE_MARKER);
-    if (at >= 0 || exitCode == 0)
+    if (at >= 0 || (!run.stopped && run.exitCode == 0))
         return at;
-    // A crash or a missing DLL has only its exit code to say so; a good
-    // build must not be claimed.
-    char line[WORK_BUFFER_SIZE];
-    appendNote(formatText(line, TEXT_SILENT_FAILURE, exitCode, exitCode));
+    if (!run.stopped) {
+        // A crash or a missing DLL has only its exit code to say so; a good
+        // build must not be claimed.
+        char line[WORK_BUFFER_SIZE];
+        appendNote(formatText(line, TEXT_SILENT_FAILURE, run.exitCode, run.exitCode));
+    }
+    // The add-in's line is the last one, before its line break.
     return outputLength() - 2;
 }
 
 // Assembles one source into the output pane and shows the verdict: a failed
 // build opens the pane with the failure's line highlighted, a clean one hides
-// it. False when the build failed (the pane says why); true when it succeeded
-// or the user declined to name an assembler.
+// it. False when the build failed or the user stopped it (the pane says
+// why); true when it succeeded or the user declined to name an assembler.
 bool assembleSource(const char* source, const char* output)
 {
     char assembler[ASSEMBLER_PATH_SIZE];
@@ -145,7 +150,7 @@ bool assembleSource(const char* source, const char* output)
         showPane(SW_RESTORE);
         return false;
     }
-    LONG at = findFailure(run.exitCode);
+    LONG at = findFailure(run);
     if (at < 0) {
         showPane(SW_HIDE);
         return true;

@@ -12,12 +12,26 @@ enum RunOutput {
 struct RunResult {
     // False when the child could not be started; the pane then says why.
     bool started;
+    // True when the user stopped the run with Esc; the pane's last line says so.
+    bool stopped;
     // The child's exit code; 0 when it is still running because something
-    // else ended the run (see readUntilDone).
+    // else ended the run (see readUntilDone), STOPPED_EXIT_CODE when stopped.
     DWORD exitCode;
 };
 
+// What the processes of a stopped run end with: the code of a console
+// program ended by Ctrl+C.
+enum : DWORD { STOPPED_EXIT_CODE = 0xC000013A };
+
 // Appends the echoed command line, then the child's output, to the output
-// control; returns once the child and what holds its output are done.
+// control; returns once the child and what holds its output are done, or
+// once the user pressed Esc, which ends the child and every process it
+// started. The output shows while it comes, and the host's windows keep
+// painting; every other message waits in the queue, in order, until the
+// run is over, so nothing of the host or the add-in runs inside a run.
 RunResult runCaptured(const char* commandLine, RunOutput conversion);
+// True while runCaptured runs. Then only a message that another thread
+// sends to the host's windows can reach the add-in (message checks deliver
+// those at once).
+bool runInProgress();
 void appendOutput(const char* text);

@@ -6,6 +6,7 @@
 
 #include "commands/assemble.h"
 #include "commands/batch.h"
+#include "commands/runner.h"
 #include "core/accel_edit.h"
 #include "core/text_core.h"
 #include "host/addin_state.h"
@@ -154,16 +155,20 @@ void renamePopupItems()
 }
 
 // Runs the handler of a command that reached the frame; 0 leaves it to the host.
+// During a captured run only a message another thread sends can get here
+// (the run lets nothing else through); the add-in's commands then do
+// nothing, so that no second run starts inside the first.
 LRESULT dispatch(UINT id)
 {
+    const bool refused = runInProgress();
     for (const HostCommand& c : HOST_COMMANDS)
         if (c.id == id)
-            return c.fasmOnly && !g.isFasmProject ? 0 : c.handler(id);
+            return c.fasmOnly && !g.isFasmProject ? 0 : refused ? 1 : c.handler(id);
     if (id == g.assembleCurrentId)
-        return g.isFasmProject ? onAssembleCurrent() : 0;
+        return !g.isFasmProject ? 0 : refused ? 1 : onAssembleCurrent();
     for (const PopupCommand& c : POPUP_COMMANDS)
         if (*c.id == id)
-            return c.handler();
+            return refused ? 1 : c.handler();
     return 0;
 }
 

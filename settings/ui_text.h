@@ -45,7 +45,9 @@ enum : size_t { WORK_BUFFER_SIZE = 256 };
     X(TEXT_OUTPUT_CUT, "r4", "[%lu more bytes of output not shown: the pane keeps the first %lu MB]") \
     X(TEXT_COMMAND_TOO_LONG, "r5", "%s: command line of %u characters, the limit is %u.")           \
     X(TEXT_SILENT_FAILURE, "r6", "The assembler ended with exit code %lu (0x%08lX) and reported no error.") \
-    X(TEXT_SYSTEM_ERROR, "e1", "Error %lu")
+    X(TEXT_SYSTEM_ERROR, "e1", "Error %lu")                                                         \
+    X(TEXT_ESC_STOPS_RUN, "s7", "Running... press Esc to stop.")                                    \
+    X(TEXT_RUN_STOPPED, "r7", "[Stopped by the user after %lu.%lu s]")
 
 enum TextId {
 #define TORDEL_TEXT_ID(id, key, text) id,

@@ -365,7 +365,8 @@ TEST_F(AssembleTest, UnsavedEditorsAreReportedBeforeAnythingRuns)
         // The marks are cleared while counting, before the question.
         EXPECT_EQ(countEvents(host->editorEvents(mainChild), HEM_CLEARMARKS), (int)marksBefore + 1);
         if (c.runs) {
-            EXPECT_EQ(status.texts, (std::vector<std::string>{"Saving...", "Compilation...", "FASM"}));
+            EXPECT_EQ(status.texts, (std::vector<std::string>{"Saving...", "Compilation...",
+                                                              "Running... press Esc to stop.", "FASM"}));
             EXPECT_TRUE(contains(host->outputText(), echoOf(fasm + " \"" + source + "\" ")));
             EXPECT_TRUE(fileExists(folder + "\\main.exe"));
         } else {
@@ -432,7 +433,8 @@ TEST_F(AssembleTest, AMissingAssemblerPathIsAskedForUntilGivenOrDeclined)
             EXPECT_EQ(testing_support::readIni(inst.addInsIni, "FASM", "PATH"), fasm);
             EXPECT_TRUE(contains(host->outputText(), echoOf(fasm + " \"" + source + "\" ")));
             EXPECT_TRUE(fileExists(folder + "\\main.exe"));
-            EXPECT_EQ(status.texts, (std::vector<std::string>{"Saving...", "Compilation...", "FASM"}));
+            EXPECT_EQ(status.texts, (std::vector<std::string>{"Saving...", "Compilation...",
+                                                              "Running... press Esc to stop.", "FASM"}));
         } else {
             EXPECT_EQ(host->outputText(), "");
             EXPECT_FALSE(fileExists(folder + "\\main.exe"));

@@ -298,4 +298,410 @@ TEST_F(RunnerTest, RunEndsWhenTheChildClosesItsOutputNotWhenItExits)
     EXPECT_LT(elapsed, 4000u);
 }
 
+// ---- runs the user watches and stops ------------------------------------
+
+// Something done to the host from outside its thread while a run holds it:
+// a message posted to one of its windows, or a key typed on the keyboard
+// (input, as a user's key press arrives).
+struct Touch {
+    DWORD afterMs;  // after the run is known to be going, or after the touch before
+    HWND window;    // null: a key typed with SendInput
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool send = false;  // SendMessage rather than PostMessage: it waits for the answer
+};
+
+const LPARAM ESC_DOWN = 0x00010001;
+
+Touch postEscape(DWORD afterMs, HWND window) { return {afterMs, window, WM_KEYDOWN, VK_ESCAPE, ESC_DOWN}; }
+// The key goes down only: its release, after the run, is the host's.
+Touch typeEscape(DWORD afterMs) { return {afterMs, nullptr, WM_KEYDOWN, VK_ESCAPE, 0}; }
+
+std::string sizeOf(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return "missing";
+    return std::to_string(data.nFileSizeLow);
+}
+
+// Does the touches from a thread of its own, once the file `ready` has
+// content (the run's child, or the grandchild it started, then runs).
+class Toucher {
+public:
+    Toucher(std::string ready, std::vector<Touch> touches)
+        : ready_(std::move(ready)), touches_(std::move(touches))
+    {
+        done_.resize(touches_.size());
+        answers_.resize(touches_.size());
+        thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+    }
+    ~Toucher() { join(); }
+    void join()
+    {
+        if (!thread_)
+            return;
+        WaitForSingleObject(thread_, 60000);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+    // GetTickCount when each touch was done; 0 when it was not.
+    const std::vector<DWORD>& doneAt() const { return done_; }
+    // What each sent message returned.
+    const std::vector<LRESULT>& answers() const { return answers_; }
+
+private:
+    static DWORD WINAPI run(void* self)
+    {
+        Toucher* t = (Toucher*)self;
+        for (int waited = 0; sizeOf(t->ready_) == "missing" || sizeOf(t->ready_) == "0"; waited += 10) {
+            if (waited > 30000)
+                return 1;
+            Sleep(10);
+        }
+        for (size_t i = 0; i < t->touches_.size(); ++i) {
+            const Touch& touch = t->touches_[i];
+            Sleep(touch.afterMs);
+            if (touch.window && touch.send) {
+                DWORD_PTR answer = 0;
+                SendMessageTimeoutA(touch.window, touch.message, touch.wParam, touch.lParam, SMTO_NORMAL,
+                                    20000, &answer);
+                t->answers_[i] = (LRESULT)answer;
+            } else if (touch.window) {
+                PostMessageA(touch.window, touch.message, touch.wParam, touch.lParam);
+            } else {
+                INPUT key = {};
+                key.type = INPUT_KEYBOARD;
+                key.ki.wVk = (WORD)touch.wParam;
+                key.ki.dwFlags = touch.message == WM_KEYUP ? KEYEVENTF_KEYUP : 0;
+                SendInput(1, &key, sizeof(INPUT));
+            }
+            t->done_[i] = GetTickCount();
+        }
+        return 0;
+    }
+    std::string ready_;
+    std::vector<Touch> touches_;
+    std::vector<DWORD> done_;
+    std::vector<LRESULT> answers_;
+    HANDLE thread_;
+};
+
+// What the output control showed each time it painted during a run.
+struct PaintSeen {
+    DWORD tick;
+    int textLength;
+    int firstVisibleLine;
+    bool endInView;  // the last character lies inside the control's client area
+    std::string status;
+};
+
+class LiveRunTest : public RunnerTest {
+protected:
+    std::vector<PaintSeen> paints;
+
+    // A shown frame, so that its windows paint; dialogs are still answered
+    // from the queue of answers.
+    void showHost()
+    {
+        ShowWindow(host->frame(), SW_SHOW);
+        UpdateWindow(host->frame());
+        SetForegroundWindow(host->frame());
+        host->onOutputPaint = [this] {
+            HWND out = host->outputControl();
+            PaintSeen seen;
+            seen.tick = GetTickCount();
+            seen.textLength = GetWindowTextLengthA(out);
+            seen.firstVisibleLine = (int)SendMessageA(out, EM_GETFIRSTVISIBLELINE, 0, 0);
+            POINTL at = {0, 0};
+            SendMessageA(out, EM_POSFROMCHAR, (WPARAM)&at, seen.textLength > 0 ? seen.textLength - 1 : 0);
+            RECT client;
+            GetClientRect(out, &client);
+            seen.endInView = at.y >= client.top && at.y < client.bottom;
+            seen.status = host->statusText(4);
+            paints.push_back(seen);
+        };
+    }
+
+    // The key presses and messages still in the queue, in order, taken out.
+    std::vector<MSG> takeQueue()
+    {
+        std::vector<MSG> left;
+        MSG message;
+        // Painting is done at once: a window stays invalid until it paints.
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_PAINT || message.message == WM_TIMER)
+                DispatchMessageA(&message);
+            else
+                left.push_back(message);
+        }
+        return left;
+    }
+
+    bool runGuardAsks()
+    {
+        size_t before = host->dialogs.size();
+        host->answer(hostsim::Answer::press(IDNO));
+        LRESULT r = host->command(HC_RUN);
+        bool asked = host->dialogs.size() > before;
+        if (!asked) {
+            EXPECT_EQ(r, 0);
+            host = std::make_unique<hostsim::Host>();  // drops the unused answer
+        }
+        return asked;
+    }
+};
+
+// The seconds the stopped line gives, or -1 when the output does not end in it.
+double stoppedAfter(const std::string& text)
+{
+    const std::string head = "\r\n[Stopped by the user after ", tail = " s]\r\n";
+    size_t at = text.rfind(head);
+    if (at == std::string::npos || text.size() < tail.size() ||
+        text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
+        return -1;
+    std::string number = text.substr(at + head.size(), text.size() - tail.size() - at - head.size());
+    unsigned whole = 0, tenth = 0;
+    char end = 0;
+    if (sscanf(number.c_str(), "%u.%1u%c", &whole, &tenth, &end) != 2)
+        return -1;
+    return whole + tenth / 10.0;
+}
+
+TEST_F(LiveRunTest, OutputShowsWhileTheChildRunsAndTheWindowsPaint)
+{
+    loadProject();
+    showHost();
+    std::string line = assembleScript("tick:200:50:line\\n");
+    std::string expected = header(line);
+    for (int i = 0; i < 200; ++i)
+        expected += "line\r\n";
+    // A run that ends by itself ends as it always did.
+    EXPECT_EQ(host->outputText(), expected);
+    EXPECT_FALSE(host->outputPaneVisible());
+    EXPECT_EQ(host->statusText(4), "FASM");
+
+    // Paints while the child ran (ten seconds): the text grew from paint to
+    // paint, the newest line in view, the status saying how to stop.
+    ASSERT_GE(paints.size(), 20u);
+    int growths = 0, lastLength = 0;
+    for (const PaintSeen& p : paints) {
+        EXPECT_GE(p.textLength, lastLength);
+        growths += p.textLength > lastLength;
+        lastLength = p.textLength;
+    }
+    EXPECT_GE(growths, 20) << "the output did not show while the child wrote it";
+    const PaintSeen& late = paints[paints.size() * 3 / 4];
+    EXPECT_LT(late.textLength, (int)expected.size()) << "no paint in the last quarter of the run";
+    EXPECT_GT(late.firstVisibleLine, 0) << "the pane did not follow the output";
+    EXPECT_TRUE(late.endInView);
+    EXPECT_EQ(late.status, "Running... press Esc to stop.");
+    EXPECT_FALSE(runGuardAsks());
+}
+
+TEST_F(LiveRunTest, EscStopsTheChildAndEveryProcessItStarted)
+{
+    struct Case {
+        const char* what;
+        bool batch;
+        bool typed;  // Esc from the keyboard rather than posted to the output control
+    } cases[] = {
+        {"assembler, Esc posted", false, false},
+        {"assembler, Esc typed", false, true},
+        {"batch file, Esc posted", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host = std::make_unique<hostsim::Host>();
+        projectFile.clear();
+        paints.clear();
+        loadProject();
+        showHost();
+        std::string ticks = folder + "\\grandchild ticks.txt";
+        // The child writes a line every 50 ms for 10 s; the grandchild it
+        // starts holds the pipe and appends to a file every 20 ms for 20 s.
+        std::string script = "\"start:append:1000:20:" + ticks + "\" tick:200:50:line\\n";
+        Touch esc = c.typed ? typeEscape(500) : postEscape(500, host->outputControl());
+        Toucher toucher(ticks, {esc});
+        DWORD start = GetTickCount();
+        if (c.batch)
+            runBatchScript(script);
+        else
+            assembleScript(script);
+        DWORD returned = GetTickCount();
+        toucher.join();
+        ASSERT_NE(toucher.doneAt()[0], 0u) << "the run never got going";
+        DWORD escToReturn = returned - toucher.doneAt()[0];
+        printf("%s: Esc to return %lu ms\n", c.what, (unsigned long)escToReturn);
+        EXPECT_LT(returned - start, 8000u) << "the run was not stopped";
+
+        std::string text = host->outputText();
+        double seconds = stoppedAfter(text);
+        EXPECT_GE(seconds, 0.5) << text.substr(text.size() > 200 ? text.size() - 200 : 0);
+        EXPECT_LE(seconds, (returned - start) / 1000.0 + 0.1);
+        EXPECT_NE(text.find("line\r\n"), std::string::npos);
+
+        // The grandchild is gone too: its file stops growing.
+        Sleep(200);
+        std::string size = sizeOf(ticks);
+        Sleep(600);
+        EXPECT_EQ(sizeOf(ticks), size) << "a process the run started still runs";
+
+        // The Esc was the run's: the host never sees it pressed.
+        for (const MSG& m : takeQueue())
+            EXPECT_FALSE(m.message == WM_KEYDOWN || m.message == WM_CHAR)
+                << "key message " << m.message << " wParam " << m.wParam;
+
+        EXPECT_TRUE(host->outputPaneVisible());
+        if (c.batch) {
+            EXPECT_EQ(host->statusText(4), "");
+            EXPECT_FALSE(runGuardAsks());
+        } else {
+            EXPECT_EQ(host->statusText(4), "FASM");
+            int last = (int)SendMessageA(host->outputControl(), EM_GETLINECOUNT, 0, 0) - 2;
+            EXPECT_EQ(host->highlightedOutputLine(), last);
+            EXPECT_TRUE(runGuardAsks()) << "a stopped build counted as good";
+        }
+    }
+}
+
+TEST_F(LiveRunTest, MessagesPostedDuringARunWaitForItInOrder)
+{
+    loadProject();
+    showHost();
+    std::string ticks = folder + "\\ticks.txt";
+    HWND frame = host->frame(), out = host->outputControl();
+    std::vector<Touch> touches = {
+        {300, frame, WM_COMMAND, HC_COMPILE_RESOURCES, 0},
+        {20, out, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5)},
+        {0, out, WM_LBUTTONUP, 0, MAKELPARAM(5, 5)},
+        {20, out, WM_KEYDOWN, 'A', 0x001E0001},
+        {0, frame, WM_COMMAND, HC_ASSEMBLE, 0},
+        {20, frame, WM_COMMAND, HC_SAVE_ALL, 0},
+        {0, frame, WM_CLOSE, 0, 0},
+        typeEscape(100),
+    };
+    Toucher toucher(ticks, touches);
+    assembleScript("\"start:append:1000:20:" + ticks + "\" hold:10000");
+    toucher.join();
+    for (DWORD at : toucher.doneAt())
+        ASSERT_NE(at, 0u);
+    EXPECT_GE(stoppedAfter(host->outputText()), 0.4);
+    // Nothing of it ran inside the run: the host heard no command, and the
+    // frame is still there.
+    EXPECT_EQ(host->hostCommands, (std::vector<UINT>{HC_SAVE_ALL}));  // the build's own save
+    ASSERT_TRUE(IsWindow(frame));
+
+    // The window manager's own messages may wait there too; only the
+    // touches are compared.
+    std::vector<MSG> left;
+    for (const MSG& m : takeQueue())
+        if (m.message == WM_COMMAND || m.message == WM_CLOSE || m.message == WM_KEYDOWN ||
+            m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP)
+            left.push_back(m);
+    struct Expected {
+        HWND window;
+        UINT message;
+        WPARAM wParam;
+    } expected[] = {
+        {frame, WM_COMMAND, HC_COMPILE_RESOURCES},
+        {out, WM_LBUTTONDOWN, MK_LBUTTON},
+        {out, WM_LBUTTONUP, 0},
+        {out, WM_KEYDOWN, 'A'},
+        {frame, WM_COMMAND, HC_ASSEMBLE},
+        {frame, WM_COMMAND, HC_SAVE_ALL},
+        {frame, WM_CLOSE, 0},
+    };
+    std::string seen;
+    for (const MSG& m : left)
+        seen += " " + std::to_string(m.message) + "/" + std::to_string(m.wParam);
+    ASSERT_EQ(left.size(), sizeof expected / sizeof expected[0]) << seen;
+    for (size_t i = 0; i < left.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(left[i].hwnd, expected[i].window);
+        EXPECT_EQ(left[i].message, expected[i].message);
+        EXPECT_EQ(left[i].wParam, expected[i].wParam);
+    }
+    // The host then handles them, in order: the second build runs after the
+    // first, and the window closes last.
+    host->hostCommands.clear();
+    host->projectInfo().field[PROJECT_FIELD_ASSEMBLER_ARGUMENTS] = "out:second";
+    std::vector<bool> frameAlive;
+    std::string secondBuild;
+    for (MSG& m : left) {
+        DispatchMessageA(&m);
+        frameAlive.push_back(IsWindow(frame) != FALSE);
+        if (m.message == WM_COMMAND && m.wParam == HC_ASSEMBLE)
+            secondBuild = host->outputText();
+    }
+    EXPECT_EQ(host->hostCommands, (std::vector<UINT>{HC_COMPILE_RESOURCES, HC_SAVE_ALL, HC_SAVE_ALL}));
+    EXPECT_EQ(frameAlive, (std::vector<bool>{true, true, true, true, true, true, false}));
+    EXPECT_EQ(secondBuild, header(toolPath("childproc.exe") + " \"hold:0\" out:second") + "second");
+}
+
+// A message sent from another thread cannot wait: the run's message checks
+// deliver it at once. The add-in's own commands then do nothing, so that no
+// second run starts inside the first; the host's own go to the host.
+TEST_F(LiveRunTest, CommandsSentFromAnotherThreadDuringARunStartNothing)
+{
+    loadProject();
+    std::string ticks = folder + "\\ticks.txt";
+    HWND frame = host->frame();
+    const UINT hostOwn = 10001;
+    std::vector<Touch> touches = {
+        {300, frame, WM_COMMAND, HC_ASSEMBLE, 0, true}, {0, frame, WM_COMMAND, HC_BUILD, 0, true},
+        {0, frame, WM_COMMAND, HC_RUN, 0, true},        {0, frame, WM_COMMAND, popupItemId(0), 0, true},
+        {0, frame, WM_COMMAND, hostOwn, 0, true},       postEscape(100, host->outputControl()),
+    };
+    Toucher toucher(ticks, touches);
+    std::string line = assembleScript("\"start:append:1000:20:" + ticks + "\" hold:10000");
+    toucher.join();
+    for (DWORD at : toucher.doneAt())
+        ASSERT_NE(at, 0u);
+    EXPECT_EQ(toucher.answers(), (std::vector<LRESULT>{1, 1, 1, 1, 0, 0}));
+    std::string text = host->outputText();
+    EXPECT_EQ(text.find(header(line)), 0u);
+    EXPECT_EQ(text.find(header(line), 1), std::string::npos) << "a second run started inside the first";
+    EXPECT_GE(stoppedAfter(text), 0.3);
+    EXPECT_FALSE(GetMenuState(popup(), popupItemId(0), MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(host->hostCommands, (std::vector<UINT>{HC_SAVE_ALL, hostOwn}));
+    EXPECT_TRUE(runGuardAsks());
+}
+
+TEST_F(LiveRunTest, EscOutsideARunIsLeftToTheHost)
+{
+    loadProject();
+    showHost();
+    std::string line = assembleScript("out:done");
+    EXPECT_EQ(host->outputText(), header(line) + "done");
+    HWND out = host->outputControl();
+    SetFocus(out);
+    struct Case {
+        const char* what;
+        bool typed;
+    } cases[] = {{"posted", false}, {"typed", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        takeQueue();
+        if (c.typed) {
+            INPUT keys[2] = {};
+            for (INPUT& key : keys) {
+                key.type = INPUT_KEYBOARD;
+                key.ki.wVk = VK_ESCAPE;
+            }
+            keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
+        } else {
+            PostMessageA(out, WM_KEYDOWN, VK_ESCAPE, ESC_DOWN);
+        }
+        // A command that runs nothing, then the queue as the host finds it.
+        host->command(popupItemId(0));
+        std::vector<MSG> left = takeQueue();
+        ASSERT_GE(left.size(), 1u);
+        EXPECT_EQ(left[0].message, (UINT)WM_KEYDOWN);
+        EXPECT_EQ(left[0].wParam, (WPARAM)VK_ESCAPE);
+    }
+}
+
 }  // namespace

@@ -47,6 +47,8 @@ const std::pair<const char*, const char*> UI_TEXTS[] = {
     {"r5", "%s: command line of %u characters, the limit is %u."},
     {"r6", "The assembler ended with exit code %lu (0x%08lX) and reported no error."},
     {"e1", "Error %lu"},
+    {"s7", "Running... press Esc to stop."},
+    {"r7", "[Stopped by the user after %lu.%lu s]"},
 };
 const size_t UI_TEXT_COUNT = sizeof UI_TEXTS / sizeof UI_TEXTS[0];
 

@@ -194,6 +194,8 @@ TEST(ChildProc, ScriptWritesExactBytesAndExitCode) {
       {"exit:0xC0000005", "", 0xC0000005},
       {"sleep:10 out:z hold:10", "z", 0},
       {"out:in wait out:out", "inout", 0},
+      {"tick:3:10:t\\n out:.", "t\r\nt\r\nt\r\n.", 0},
+      {"tick:0:10:t", "", 0},
   };
   for (const ScriptCase& c : cases) {
     SCOPED_TRACE(c.script);
@@ -214,7 +216,8 @@ TEST(ChildProc, BadScriptWritesNothingButAMessageAndExits99) {
   const char* cases[] = {"bogus",       "out:ok bogus", "out:\\q",     "out:\\x4",  "out:end\\",
                          "exit:abc",    "exit:-1",      "exit:0x100000000", "repeat:3",
                          "repeat:x:y",  "sleep:",       "bytes:-1",    "line:1x",   "wait:1",
-                         "OUT:x"};
+                         "OUT:x",       "tick:3:x",     "tick:3:10",   "tick:1:1:\\q", "append:1:1:",
+                         "append:1",    "start:"};
   for (const char* script : cases) {
     SCOPED_TRACE(script);
     Result r = RunChild(ChildCmd(script), true);
@@ -223,6 +226,48 @@ TEST(ChildProc, BadScriptWritesNothingButAMessageAndExits99) {
     EXPECT_EQ(0u, r.err.find("childproc: ")) << r.err;
     EXPECT_EQ("\r\n", r.err.substr(r.err.size() - 2));
   }
+}
+
+std::string ReadFileBytes(const std::string& path, bool* found);
+
+TEST(ChildProc, TicksArriveOneByOneWhileTheChildRuns) {
+  Child c;
+  ASSERT_TRUE(c.Start(ChildCmd("tick:3:400:t"), false));
+  EXPECT_EQ("t", c.ReadSome(1));
+  EXPECT_TRUE(c.Running());
+  EXPECT_EQ("tt", c.ReadSome(2));
+  EXPECT_EQ(0u, c.Finish());
+}
+
+// The grandchild holds the pipe after its parent ended and keeps appending
+// to its file; the reader sees what both wrote.
+TEST(ChildProc, StartedGrandchildHoldsThePipeAndAppendsToItsFile) {
+  char temp[MAX_PATH];
+  ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
+  std::string file = std::string(temp) + "childproc ticks " + std::to_string(GetTickCount()) + ".txt";
+  DeleteFileA(file.c_str());
+  Child c;
+  ASSERT_TRUE(c.Start(ChildCmd(Quote("start:append:4:100:" + file) + " out:parent"), false));
+  EXPECT_EQ(0u, c.Finish());
+  std::string before = ReadFileBytes(file, nullptr);
+  Drain out;
+  out.Start(c.outRead);
+  c.outRead = nullptr;
+  EXPECT_FALSE(out.Join(100)) << "the pipe ended with the parent";
+  EXPECT_TRUE(out.Join(10000));
+  EXPECT_EQ("parent", out.data);
+  EXPECT_LT(before.size(), 24u);
+  EXPECT_EQ("tick\r\ntick\r\ntick\r\ntick\r\n", ReadFileBytes(file, nullptr));
+  DeleteFileA(file.c_str());
+}
+
+// A grandchild with a bad step complains on the shared stderr; its parent,
+// which only started it, goes on.
+TEST(ChildProc, GrandchildsBadStepIsItsOwnFailure) {
+  Result r = RunChild(ChildCmd("out:a start:bogus out:b"), true);
+  EXPECT_EQ("ab", r.out);
+  EXPECT_EQ("childproc: unknown step: bogus\r\n", r.err);
+  EXPECT_EQ(0u, r.code);
 }
 
 TEST(ChildProc, BytesAreExactLinesOfPlainAscii) {

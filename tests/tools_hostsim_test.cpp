@@ -284,6 +284,28 @@ TEST(HostSim, AcceleratorsRoundTrip) {
     EXPECT_TRUE(host.accelerators().empty());
 }
 
+// Painting needs a shown frame; each WM_PAINT of the output control is
+// counted and runs the callback before the control paints.
+TEST(HostSim, OutputPaintsAreCountedOnlyWhenTheFrameIsShown) {
+    Host host;
+    std::vector<int> lengthsSeen;
+    host.onOutputPaint = [&] { lengthsSeen.push_back(GetWindowTextLengthA(host.outputControl())); };
+    host.setOutputText("hidden");
+    UpdateWindow(host.outputControl());
+    EXPECT_EQ(host.outputPaintCount(), 0);
+
+    ShowWindow(host.frame(), SW_SHOW);
+    UpdateWindow(host.frame());
+    int afterShow = host.outputPaintCount();
+    EXPECT_GE(afterShow, 1);
+    host.setOutputText("shown text");
+    InvalidateRect(host.outputControl(), nullptr, TRUE);
+    UpdateWindow(host.outputControl());
+    EXPECT_EQ(host.outputPaintCount(), afterShow + 1);
+    ASSERT_EQ(lengthsSeen.size(), (size_t)host.outputPaintCount());
+    EXPECT_EQ(lengthsSeen.back(), 10);
+}
+
 TEST(HostSim, LoadingAMissingAddInFailsCleanly) {
     Host host;
     EXPECT_FALSE(host.loadAddIn("Z:\\nonexistent\\tordel.dll"));

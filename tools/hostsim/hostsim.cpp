@@ -108,6 +108,7 @@ struct Host::Impl {
     WNDPROC outputOrig = nullptr;
     WNDPROC editorOrig = nullptr;
     std::vector<EditorEvent> outputEvents;
+    int outputPaints = 0;
     size_t highlightEventsFrom = 0;  // events before the last WM_SETTEXT no longer show
     LineDecor outputDecor;
 
@@ -396,6 +397,10 @@ LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         // Line highlights belong to the text: new text as a whole drops them.
         im->outputDecor.highlights.clear();
         im->highlightEventsFrom = im->outputEvents.size();
+    }
+    if (m == WM_PAINT) {
+        ++im->outputPaints;
+        if (im->host->onOutputPaint) im->host->onOutputPaint();
     }
     if (m == WM_PAINT && im->visible) {
         LRESULT r = CallWindowProcA(orig, h, m, w, l);
@@ -1085,6 +1090,8 @@ int Host::highlightedOutputLine() const {
     }
     return line;
 }
+
+int Host::outputPaintCount() const { return impl_->outputPaints; }
 
 bool Host::outputPaneVisible() const { return (GetWindowLongA(impl_->pane, GWL_STYLE) & WS_VISIBLE) != 0; }
 

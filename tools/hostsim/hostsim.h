@@ -147,6 +147,12 @@ public:
     // whole text (WM_SETTEXT) drops every highlight, as it drops the lines.
     int highlightedOutputLine() const;
     bool outputPaneVisible() const;  // WS_VISIBLE bit of the pane itself
+    // WM_PAINT messages the output control received, and a callback run at
+    // the start of each (before the control paints), e.g. to look at the
+    // output while a captured run is in progress. Painting needs a shown
+    // frame: ShowWindow(frame(), SW_SHOW) on a hidden host is enough.
+    int outputPaintCount() const;
+    std::function<void()> onOutputPaint;
     HWND outputControl() const { return handles.outputControl; }
     HWND outputPane() const { return handles.outputPane; }
     HWND mdiClient() const { return handles.mdiClient; }
