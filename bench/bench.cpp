@@ -63,17 +63,29 @@ std::string number(double v, Unit u)
 {
     char b[64];
     switch (u) {
-    case MS: snprintf(b, sizeof b, v < 10 ? "%.2f" : v < 100 ? "%.1f" : "%.0f", v * 1e3); break;
-    case US: snprintf(b, sizeof b, v < 1e-5 ? "%.2f" : "%.1f", v * 1e6); break;
+    case MS:
+        snprintf(b, sizeof b, v < 10 ? "%.2f" : v < 100 ? "%.1f" : "%.0f", v * 1e3);
+        break;
+    case US:
+        snprintf(b, sizeof b, v < 1e-5 ? "%.2f" : "%.1f", v * 1e6);
+        break;
     case MBPS: {
         double mb = v / (1024.0 * 1024.0);
         snprintf(b, sizeof b, mb < 10 ? "%.2f" : "%.0f", mb);
         break;
     }
-    case RATIO: snprintf(b, sizeof b, "%.2f", v); break;
-    case KIB: snprintf(b, sizeof b, "%.1f", v / 1024.0); break;
-    case BYTES: snprintf(b, sizeof b, "%.0f", v); break;
-    case COUNT: snprintf(b, sizeof b, "%.0f", v); break;
+    case RATIO:
+        snprintf(b, sizeof b, "%.2f", v);
+        break;
+    case KIB:
+        snprintf(b, sizeof b, "%.1f", v / 1024.0);
+        break;
+    case BYTES:
+        snprintf(b, sizeof b, "%.0f", v);
+        break;
+    case COUNT:
+        snprintf(b, sizeof b, "%.0f", v);
+        break;
     }
     return b;
 }
@@ -81,13 +93,20 @@ std::string number(double v, Unit u)
 const char* unitName(Unit u)
 {
     switch (u) {
-    case MS: return " ms";
-    case US: return " us";
-    case MBPS: return " MB/s";
-    case RATIO: return "";
-    case KIB: return " KiB";
-    case BYTES: return " B";
-    case COUNT: return "";
+    case MS:
+        return " ms";
+    case US:
+        return " us";
+    case MBPS:
+        return " MB/s";
+    case RATIO:
+        return "";
+    case KIB:
+        return " KiB";
+    case BYTES:
+        return " B";
+    case COUNT:
+        return "";
     }
     return "";
 }
@@ -108,8 +127,8 @@ struct Row {
 std::vector<Row> g_rows;
 std::vector<std::string> g_notes;
 
-void row(const std::string& what, const std::string& addIn, const std::string& baseline, const std::string& ratio,
-         const std::string& target, const std::string& met)
+void row(const std::string& what, const std::string& addIn, const std::string& baseline,
+         const std::string& ratio, const std::string& target, const std::string& met)
 {
     g_rows.push_back(Row{what, addIn, baseline, ratio, target, met});
 }
@@ -176,7 +195,10 @@ bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 // ---- small helpers around the host -----------------------------------------
 
 // The add-in's popup: Redirect OUT, separator, Execute first BAT, Execute ASM as BAT.
-HMENU addInPopup(hostsim::Host& host) { return hostsim::submenuBefore(host.mainMenu(), HC_MENU_BEFORE_POPUP); }
+HMENU addInPopup(hostsim::Host& host)
+{
+    return hostsim::submenuBefore(host.mainMenu(), HC_MENU_BEFORE_POPUP);
+}
 
 std::string projectFile(const std::string& folder, const char* compiler)
 {
@@ -223,7 +245,8 @@ long long runAndDrain(const std::string& commandLine, DWORD chunk = 32000)
     PROCESS_INFORMATION process;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
         CloseHandle(readEnd);
         CloseHandle(writeEnd);
         return -1;
@@ -399,7 +422,8 @@ void benchThroughput()
         char name[64];
         snprintf(name, sizeof name, "\\out%zu.bat", size >> 20);
         std::string batch = folder + name;
-        hostsim::writeFile(batch, "@echo off\r\n\"" + childproc + "\" bytes:" + std::to_string(size) + "\r\n");
+        hostsim::writeFile(batch,
+                           "@echo off\r\n\"" + childproc + "\" bytes:" + std::to_string(size) + "\r\n");
         ThroughputResult r{size, {}, {}, {}, {}};
         // Expected output: the echoed command line in blank lines, then every byte.
         size_t expected = 2 + batch.size() + 4 + size;
@@ -474,8 +498,10 @@ void benchThroughput()
 
     for (const ThroughputResult& r : results) {
         std::vector<double> addInRate, bareRate;
-        for (double t : r.addIn) addInRate.push_back(r.bytes / t);
-        for (double t : r.bare) bareRate.push_back(r.bytes / t);
+        for (double t : r.addIn)
+            addInRate.push_back(r.bytes / t);
+        for (double t : r.bare)
+            bareRate.push_back(r.bytes / t);
         Stats a = stats(addInRate), b = stats(bareRate);
         Stats q = stats(pairedRatio(addInRate, bareRate));
         std::string what = "1. Captured output " + std::to_string(r.bytes >> 20) + " MB (MB/s)";
@@ -505,19 +531,21 @@ void benchThroughput()
     double factor = (double)large.bytes / small.bytes;
     auto growth = [&](const std::vector<double>& big, const std::vector<double>& one) {
         std::vector<double> g;
-        for (size_t i = 0; i < big.size() && i < one.size(); ++i) g.push_back(big[i] / factor / one[i]);
+        for (size_t i = 0; i < big.size() && i < one.size(); ++i)
+            g.push_back(big[i] / factor / one[i]);
         return g;
     };
     Stats ga = stats(growth(large.addIn, small.addIn)), gb = stats(growth(large.bare, small.bare));
-    row("1. Time per MB, " + std::to_string(large.bytes >> 20) + " MB vs 1 MB", figure(ga, RATIO), figure(gb, RATIO),
-        ga.n && gb.median > 0 ? number(ga.median / gb.median, RATIO) : "-", "<= 1.20 (add-in)",
-        yesNo(ga.median <= 1.2));
+    row("1. Time per MB, " + std::to_string(large.bytes >> 20) + " MB vs 1 MB", figure(ga, RATIO),
+        figure(gb, RATIO), ga.n && gb.median > 0 ? number(ga.median / gb.median, RATIO) : "-",
+        "<= 1.20 (add-in)", yesNo(ga.median <= 1.2));
     // The same per step, medians only: marginal cost of each further MB.
     for (size_t i = 1; i < results.size(); ++i) {
         double dt = stats(results[i].addIn).median - stats(results[i - 1].addIn).median;
         double db = (double)(results[i].bytes - results[i - 1].bytes) / (1 << 20);
         note("captured output: add-in marginal cost %zu->%zu MB: %.0f ms per MB (1 MB run: %.0f ms per MB)",
-             results[i - 1].bytes >> 20, results[i].bytes >> 20, dt / db * 1e3, stats(small.addIn).median * 1e3);
+             results[i - 1].bytes >> 20, results[i].bytes >> 20, dt / db * 1e3,
+             stats(small.addIn).median * 1e3);
     }
     note("captured output vs the previous runner: the same batch file, each into a fresh hidden host; the "
          "previous runner is a copy of the reading loop from before runs showed their output live "
@@ -685,8 +713,8 @@ double feedControl(const ControlVariant& v, const std::string& text, long* final
     DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL;
     if (!v.wrap)
         style |= WS_HSCROLL | ES_AUTOHSCROLL;
-    HWND control = CreateWindowExA(WS_EX_CLIENTEDGE, v.plainEdit ? "EDIT" : v.cls, "", style, 0, 0, 1000, 200, top,
-                                   (HMENU)1, GetModuleHandleA(nullptr), nullptr);
+    HWND control = CreateWindowExA(WS_EX_CLIENTEDGE, v.plainEdit ? "EDIT" : v.cls, "", style, 0, 0, 1000, 200,
+                                   top, (HMENU)1, GetModuleHandleA(nullptr), nullptr);
     SendMessageA(control, WM_SETFONT, (WPARAM)GetStockObject(ANSI_FIXED_FONT), 0);
     if (v.raiseLimit)
         SendMessageA(control, v.plainEdit ? EM_SETLIMITTEXT : EM_EXLIMITTEXT, 0, 256 * 1024 * 1024);
@@ -762,8 +790,10 @@ void benchOutputControl()
             i == 0 ? "-" : figure(stats(pairedRatio(rates, reference)), RATIO), "info", "-");
         progress("  %-45s %s", v.what, figure(r, MBPS).c_str());
     }
-    note("output control rows (1x.): %zu KiB of the same 80-byte lines fed with EM_REPLACESEL straight from memory "
-         "(no pipe, no child); baseline column = the host's configuration (first 1x. row), ratio = variant/host",
+    note("output control rows (1x.): %zu KiB of the same 80-byte lines fed with EM_REPLACESEL straight from "
+         "memory "
+         "(no pipe, no child); baseline column = the host's configuration (first 1x. row), ratio = "
+         "variant/host",
          size >> 10);
 
     // Emptying the control again (what every build's preparation does with
@@ -772,12 +802,13 @@ void benchOutputControl()
         std::vector<double> clear;
         std::string part = childprocBytes(kib << 10);
         for (int rep = 0; rep < cfg.reps; ++rep) {
-            HWND top = CreateWindowExA(0, "TordelBenchFrame", "bench", WS_OVERLAPPEDWINDOW, 0, 0, 1000, 200, nullptr,
-                                       nullptr, GetModuleHandleA(nullptr), nullptr);
-            HWND control = CreateWindowExA(WS_EX_CLIENTEDGE, "RICHEDIT", "",
-                                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
-                                               ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
-                                           0, 0, 1000, 200, top, (HMENU)1, GetModuleHandleA(nullptr), nullptr);
+            HWND top = CreateWindowExA(0, "TordelBenchFrame", "bench", WS_OVERLAPPEDWINDOW, 0, 0, 1000, 200,
+                                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+            HWND control =
+                CreateWindowExA(WS_EX_CLIENTEDGE, "RICHEDIT", "",
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                                    ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
+                                0, 0, 1000, 200, top, (HMENU)1, GetModuleHandleA(nullptr), nullptr);
             SendMessageA(control, EM_EXLIMITTEXT, 0, 256 * 1024 * 1024);
             for (size_t at = 0; at < part.size(); at += 32000) {
                 std::string piece = part.substr(at, 32000);
@@ -791,8 +822,8 @@ void benchOutputControl()
             if (kib == 512 && rep == 0)
                 note("output control: destroying a control holding 512 KiB took %.1f ms", (now() - t0) * 1e3);
         }
-        row("1x. WM_SETTEXT \"\" on a RICHEDIT holding " + std::to_string(kib) + " KiB (ms)", figure(stats(clear), MS),
-            "-", "-", "info", "-");
+        row("1x. WM_SETTEXT \"\" on a RICHEDIT holding " + std::to_string(kib) + " KiB (ms)",
+            figure(stats(clear), MS), "-", "-", "info", "-");
     }
 
     // The runner's other per-byte work: the OEM to ANSI conversion.
@@ -889,11 +920,13 @@ void benchBuild()
         Stats b = stats(build), d = stats(direct);
         std::string label = children ? " + 50 children" : "";
         row("2. Build, sample project" + label + " (ms)", figure(b, MS), figure(d, MS),
-            figure(stats(pairedRatio(build, direct)), RATIO), "<= 1.25", yesNo(stats(pairedRatio(build, direct)).median <= 1.25));
+            figure(stats(pairedRatio(build, direct)), RATIO), "<= 1.25",
+            yesNo(stats(pairedRatio(build, direct)).median <= 1.25));
         Stats own = stats(pairedDifference(build, direct));
         row("2. Build, add-in's own share" + label + " (ms)", figure(own, MS), "0 (direct run)", "-",
             children ? "< 20 ms" : "-", children ? yesNo(own.median < 0.020) : "-");
-        progress("  %d children: build %s, direct %s", children, figure(b, MS).c_str(), figure(d, MS).c_str());
+        progress("  %d children: build %s, direct %s", children, figure(b, MS).c_str(),
+                 figure(d, MS).c_str());
     }
 }
 
@@ -970,8 +1003,8 @@ void benchRcExport()
         // The same kind of message box alone, answered the same way.
         host.answer(hostsim::Answer::press(IDOK));
         t0 = now();
-        MessageBoxA(host.frame(), "Resources definitions exported into rc.inc", "Exporting resources definitions",
-                    MB_OK);
+        MessageBoxA(host.frame(), "Resources definitions exported into rc.inc",
+                    "Exporting resources definitions", MB_OK);
         t1 = now();
         box.push_back(t1 - t0);
     }
@@ -986,8 +1019,10 @@ void benchRcExport()
         figure(stats(pairedRatio(pairedDifference(addIn, box), bare)), RATIO), "info", "-");
     row("3x. bare loop via .tmp + MoveFileExA (ms)", figure(stats(bareTemp), MS), figure(b, MS),
         figure(stats(pairedRatio(bareTemp, bare)), RATIO), "info", "-");
-    note("rc.inc: %s; the simulated user answers a message box from a %s", right ? "every rc.inc matched the "
-         "expected 10000 lines and every success box was answered OK" : "SOME EXPORTS DID NOT MATCH",
+    note("rc.inc: %s; the simulated user answers a message box from a %s",
+         right ? "every rc.inc matched the "
+                 "expected 10000 lines and every success box was answered OK"
+               : "SOME EXPORTS DID NOT MATCH",
          "10 ms thread timer after the box opens (hostsim's answer delay), so a box costs at least that");
 }
 
@@ -1011,14 +1046,16 @@ void benchNavigation()
     std::string folder = hostsim::tempFolder("bench-nav");
     host.openProject(projectFile(folder, "FASM"));
     std::string text;
-    for (int i = 1; i <= 40; ++i) text += "\tnop ; line " + std::to_string(i) + "\r\n";
+    for (int i = 1; i <= 40; ++i)
+        text += "\tnop ; line " + std::to_string(i) + "\r\n";
     std::vector<HWND> children;
     for (int i = 0; i < 500; ++i) {
         char path[64];
         snprintf(path, sizeof path, "C:\\p\\f%03d.asm", i);
         children.push_back(host.openChild(path, FILE_TYPE_ASSEMBLY, text));
     }
-    host.setOutputText("C:\\p\\f499.asm [12]: error: bench message\r\nC:\\p\\none.asm [12]: error: bench message\r\n");
+    host.setOutputText(
+        "C:\\p\\f499.asm [12]: error: bench message\r\nC:\\p\\none.asm [12]: error: bench message\r\n");
     HWND target = children.back();
 
     const int clicks = 50;
@@ -1111,10 +1148,12 @@ void benchNavigation()
         for (int rep = 0; rep < reps; ++rep) {
             double t0 = now();
             for (int k = 0; k < clicks; ++k)
-                for (HWND c : children) sink = sink + (lstrcmpA(childRecordOf(c)->fullPath, wanted) == 0);
+                for (HWND c : children)
+                    sink = sink + (lstrcmpA(childRecordOf(c)->fullPath, wanted) == 0);
             double t1 = now();
             for (int k = 0; k < clicks; ++k)
-                for (HWND c : children) sink = sink + (strcmp(childRecordOf(c)->fullPath, wanted) == 0);
+                for (HWND c : children)
+                    sink = sink + (strcmp(childRecordOf(c)->fullPath, wanted) == 0);
             double t2 = now();
             withLstrcmp.push_back((t1 - t0) / clicks);
             withBytes.push_back((t2 - t1) / clicks);
@@ -1142,20 +1181,26 @@ void benchNavigation()
     Stats m = stats(match), n = stats(miss);
     row("4. Double-click, match is child 500 of 500 (us)", figure(m, US), figure(n, US),
         figure(stats(pairedRatio(match, miss)), RATIO), "< 1 ms", yesNo(m.median < 0.001));
-    row("4x. OutWindowProc called directly, match (us)", figure(stats(directMatch), US), figure(stats(directMiss), US),
-        figure(stats(pairedRatio(directMatch, directMiss)), RATIO), "info", "-");
+    row("4x. OutWindowProc called directly, match (us)", figure(stats(directMatch), US),
+        figure(stats(directMiss), US), figure(stats(pairedRatio(directMatch, directMiss)), RATIO), "info",
+        "-");
     row("4x. 500 x (child record + lstrcmpA) vs + strcmp (us)", figure(stats(withLstrcmp), US),
         figure(stats(withBytes), US), figure(stats(pairedRatio(withLstrcmp, withBytes)), RATIO), "info", "-");
-    row("4x. host's enumeration of 500 children alone (us)", figure(stats(enumOnly), US), "-", "-", "info", "-");
-    row("4x. click setup by the simulator (LINEINDEX, SETSEL, POSFROMCHAR) (us)", figure(stats(clickOnly), US), "-",
-        "-", "info", "-");
-    row("4x. the output-control queries a click makes (us)", figure(stats(outputQueries), US), "-", "-", "info", "-");
-    row("4x. caret jump in the editor (LINEINDEX, EXSETSEL, SCROLLCARET) (us)", figure(stats(editorJump), US), "-",
-        "-", "info", "-");
-    row("4x. WM_CHILDACTIVATE of the matching child (us)", figure(stats(activation), US), "-", "-", "info", "-");
-    note("navigation: each figure is the mean of %d clicks, %d repetitions; baseline = the same double-click on a "
+    row("4x. host's enumeration of 500 children alone (us)", figure(stats(enumOnly), US), "-", "-", "info",
+        "-");
+    row("4x. click setup by the simulator (LINEINDEX, SETSEL, POSFROMCHAR) (us)",
+        figure(stats(clickOnly), US), "-", "-", "info", "-");
+    row("4x. the output-control queries a click makes (us)", figure(stats(outputQueries), US), "-", "-",
+        "info", "-");
+    row("4x. caret jump in the editor (LINEINDEX, EXSETSEL, SCROLLCARET) (us)", figure(stats(editorJump), US),
+        "-", "-", "info", "-");
+    row("4x. WM_CHILDACTIVATE of the matching child (us)", figure(stats(activation), US), "-", "-", "info",
+        "-");
+    note("navigation: each figure is the mean of %d clicks, %d repetitions; baseline = the same double-click "
+         "on a "
          "line naming no open file (full enumeration, no activation); %s",
-         clicks, reps, right ? "every click marked/activated as expected" : "SOME CLICKS DID NOT ACT AS EXPECTED");
+         clicks, reps,
+         right ? "every click marked/activated as expected" : "SOME CLICKS DID NOT ACT AS EXPECTED");
 }
 
 // Mean time of one double-click on an output line, per repetition; another
@@ -1194,7 +1239,8 @@ void benchSameFile()
     std::string folder = hostsim::tempFolder("bench-same");
     host.openProject(projectFile(folder, "FASM"));
     std::string text;
-    for (int i = 1; i <= 40; ++i) text += "\tnop ; line " + std::to_string(i) + "\r\n";
+    for (int i = 1; i <= 40; ++i)
+        text += "\tnop ; line " + std::to_string(i) + "\r\n";
     std::vector<HWND> children;
     for (int i = 0; i < 500; ++i) {
         char name[32];
@@ -1204,18 +1250,20 @@ void benchSameFile()
     }
     std::string upper = folder;
     CharUpperBuffA(&upper[0], (DWORD)upper.size());
-    host.setOutputText(folder + "\\f499.asm [12]:\r\n" +       // 0 exact
-                       upper + "\\F499.ASM [12]:\r\n" +        // 1 another letter case
-                       "f499.asm [12]:\r\n" +                  // 2 relative to the project's folder
-                       folder + "\\none.asm [12]:\r\n" +       // 3 no such file, no such name open
-                       upper + "\\F499.ASM [12]:\r\n" +        // 4 heading of an error block
-                       "  nop\r\nprocessed: nop\r\n" +         // 5, 6
-                       "error: bench message.\r\n");           // 7
+    host.setOutputText(folder + "\\f499.asm [12]:\r\n" +  // 0 exact
+                       upper + "\\F499.ASM [12]:\r\n" +   // 1 another letter case
+                       "f499.asm [12]:\r\n" +             // 2 relative to the project's folder
+                       folder + "\\none.asm [12]:\r\n" +  // 3 no such file, no such name open
+                       upper + "\\F499.ASM [12]:\r\n" +   // 4 heading of an error block
+                       "  nop\r\nprocessed: nop\r\n" +    // 5, 6
+                       "error: bench message.\r\n");      // 7
     HWND target = children.back(), first = children.front();
     const int clicks = 50;
     int reps = std::max(cfg.reps, 7);
     bool right = true;
-    auto jumped = [&](LRESULT r) { return r == 1 && host.activeChild() == target && host.caretLine(target) == 11; };
+    auto jumped = [&](LRESULT r) {
+        return r == 1 && host.activeChild() == target && host.caretLine(target) == 11;
+    };
     auto stayed = [&](LRESULT r) { return r == 1 && host.activeChild() == first; };
     std::vector<double> exact = timeClicks(host, 0, first, reps, clicks, jumped, &right);
     std::vector<double> otherCase = timeClicks(host, 1, first, reps, clicks, jumped, &right);
@@ -1224,7 +1272,8 @@ void benchSameFile()
     std::vector<double> errorLine = timeClicks(host, 7, first, reps, clicks, jumped, &right);
 
     // Every open document passes the cheap test: all are called main.asm.
-    for (HWND c : children) host.closeChild(c);
+    for (HWND c : children)
+        host.closeChild(c);
     std::vector<HWND> alike;
     for (int i = 0; i < 500; ++i) {
         char name[32];
@@ -1255,8 +1304,10 @@ void benchSameFile()
         figure(stats(pairedRatio(noFile, exact)), RATIO), "info", "-");
     row("4x. Double-click, 500 open files all named main.asm, match last (us)", figure(stats(allAlike), US),
         figure(e, US), figure(stats(pairedRatio(allAlike, exact)), RATIO), "info", "-");
-    note("navigation, other names: 500 real files open under their own paths; baseline = the exact path of child 500 "
-         "(for the error: line, a place line naming it the same way); each figure the mean of %d clicks (%d for "
+    note("navigation, other names: 500 real files open under their own paths; baseline = the exact path of "
+         "child 500 "
+         "(for the error: line, a place line naming it the same way); each figure the mean of %d clicks (%d "
+         "for "
          "the 500 alike), %d repetitions; %s",
          clicks, slowClicks, reps,
          right ? "every click marked/activated as expected" : "SOME CLICKS DID NOT ACT AS EXPECTED");
@@ -1284,7 +1335,8 @@ void benchLoad()
         note("load: the add-in did not load");
         return;
     }
-    note("load: first load + unload in this process: %.2f ms (load %.2f ms)", (t2 - t0) * 1e3, (t1 - t0) * 1e3);
+    note("load: first load + unload in this process: %.2f ms (load %.2f ms)", (t2 - t0) * 1e3,
+         (t1 - t0) * 1e3);
     HMODULE warm = LoadLibraryA(cfg.empty.c_str());
     if (!warm) {
         note("load: %s did not load (error %lu)", cfg.empty.c_str(), GetLastError());
@@ -1347,25 +1399,26 @@ void benchLoad()
         unloadOnly.push_back(sums[2] / cycles);
         profileRead.push_back(sums[3] / cycles);
     }
-    row("5x. LoadLibraryA + FreeLibrary of tordel.dll alone (ms)", figure(stats(libOnly), MS), figure(stats(empty), MS),
-        figure(stats(pairedRatio(libOnly, empty)), RATIO), "info", "-");
+    row("5x. LoadLibraryA + FreeLibrary of tordel.dll alone (ms)", figure(stats(libOnly), MS),
+        figure(stats(empty), MS), figure(stats(pairedRatio(libOnly, empty)), RATIO), "info", "-");
     {
         std::string crt = cfg.empty.substr(0, cfg.empty.find_last_of('\\')) + "\\bench_crt.dll";
         std::vector<double> crtTimes;
         for (int rep = 0; rep < reps && exists(crt); ++rep) {
             double a = now();
-            for (int k = 0; k < cycles; ++k) FreeLibrary(LoadLibraryA(crt.c_str()));
+            for (int k = 0; k < cycles; ++k)
+                FreeLibrary(LoadLibraryA(crt.c_str()));
             crtTimes.push_back((now() - a) / cycles);
         }
         if (!crtTimes.empty())
             row("5x. LoadLibraryA + FreeLibrary of a no-code DLL with the MinGW start-up (ms)",
-                figure(stats(crtTimes), MS), figure(stats(empty), MS), figure(stats(pairedRatio(crtTimes, empty)), RATIO),
-                "info", "-");
+                figure(stats(crtTimes), MS), figure(stats(empty), MS),
+                figure(stats(pairedRatio(crtTimes, empty)), RATIO), "info", "-");
     }
     row("5x. KXAddInLoad alone (ms)", figure(stats(loadOnly), MS), "-", "-", "info", "-");
     row("5x. KXAddInUnload alone (ms)", figure(stats(unloadOnly), MS), "-", "-", "info", "-");
-    row("5x. one GetPrivateProfileStringA from the host INI (ms)", figure(stats(profileRead), MS), "-", "-", "info",
-        "-");
+    row("5x. one GetPrivateProfileStringA from the host INI (ms)", figure(stats(profileRead), MS), "-", "-",
+        "info", "-");
     if (GetModuleHandleA("tordel.dll"))
         right = false;  // still mapped after FreeLibrary
     Stats a = stats(addIn), e = stats(empty);
@@ -1376,7 +1429,8 @@ void benchLoad()
         yesNo(own.median < 0.005));
     note("load: each figure is the mean of %d cycles, %d repetitions, with a FASM project open; "
          "baseline = LoadLibraryA + FreeLibrary of bench_empty.dll; %s",
-         cycles, reps, right ? "every load returned 0 and the DLL was unmapped afterwards" : "SOME LOADS FAILED");
+         cycles, reps,
+         right ? "every load returned 0 and the DLL was unmapped afterwards" : "SOME LOADS FAILED");
 }
 
 // ---- 6. footprint ----------------------------------------------------------
@@ -1400,7 +1454,8 @@ PeInfo readPe(const std::string& path)
         return info;
     const IMAGE_FILE_HEADER* fh = (const IMAGE_FILE_HEADER*)&f[pe + 4];
     const IMAGE_OPTIONAL_HEADER32* oh = (const IMAGE_OPTIONAL_HEADER32*)&f[pe + 24];
-    const IMAGE_SECTION_HEADER* sec = (const IMAGE_SECTION_HEADER*)((const char*)oh + fh->SizeOfOptionalHeader);
+    const IMAGE_SECTION_HEADER* sec =
+        (const IMAGE_SECTION_HEADER*)((const char*)oh + fh->SizeOfOptionalHeader);
     auto fileOffset = [&](DWORD rva) -> long {
         for (int i = 0; i < fh->NumberOfSections; ++i) {
             DWORD size = std::max(sec[i].Misc.VirtualSize, sec[i].SizeOfRawData);
@@ -1440,14 +1495,16 @@ void benchFootprint()
     GetSystemDirectoryA(system, sizeof system);
     // Windows system DLLs: those that ship with the system, checked by name
     // and by their presence in the system folder.
-    static const char* known[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "comdlg32.dll", "shell32.dll",
-                                  "shlwapi.dll", "comctl32.dll", "advapi32.dll", "msvcrt.dll", "ole32.dll",
-                                  "oleaut32.dll", "riched32.dll", "riched20.dll", "ntdll.dll"};
+    static const char* known[] = {"kernel32.dll", "user32.dll",  "gdi32.dll",    "comdlg32.dll",
+                                  "shell32.dll",  "shlwapi.dll", "comctl32.dll", "advapi32.dll",
+                                  "msvcrt.dll",   "ole32.dll",   "oleaut32.dll", "riched32.dll",
+                                  "riched20.dll", "ntdll.dll"};
     std::string list;
     bool systemOnly = true;
     for (const std::string& name : dll.imports) {
         bool isKnown = false;
-        for (const char* k : known) isKnown |= lstrcmpiA(k, name.c_str()) == 0;
+        for (const char* k : known)
+            isKnown |= lstrcmpiA(k, name.c_str()) == 0;
         bool inSystem = exists(std::string(system) + "\\" + name);
         if (!isKnown || !inSystem)
             systemOnly = false;
@@ -1460,7 +1517,8 @@ void benchFootprint()
     row("6. tordel.dll file size (KiB)", figure(s, KIB), empty.ok ? figure(e, KIB) : "-",
         empty.ok ? number((double)dll.size / empty.size, RATIO) : "-", "<= 64 KiB", yesNo(dll.size <= 65536));
     row("6. imported DLLs: " + list, std::to_string(dll.imports.size()) + " DLLs",
-        empty.ok ? std::to_string(empty.imports.size()) + " DLLs" : "-", "-", "system DLLs only", yesNo(systemOnly));
+        empty.ok ? std::to_string(empty.imports.size()) + " DLLs" : "-", "-", "system DLLs only",
+        yesNo(systemOnly));
     note("footprint: %u bytes; baseline = bench_empty.dll (%u bytes, no code)", (unsigned)dll.size,
          (unsigned)empty.size);
 }
@@ -1471,10 +1529,12 @@ void printTable()
 {
     const char* heads[] = {"Measured", "Add-in", "Baseline", "Ratio", "Target", "Met"};
     size_t width[6];
-    for (int i = 0; i < 6; ++i) width[i] = strlen(heads[i]);
+    for (int i = 0; i < 6; ++i)
+        width[i] = strlen(heads[i]);
     for (const Row& r : g_rows) {
         const std::string* cells[] = {&r.what, &r.addIn, &r.baseline, &r.ratio, &r.target, &r.met};
-        for (int i = 0; i < 6; ++i) width[i] = std::max(width[i], cells[i]->size());
+        for (int i = 0; i < 6; ++i)
+            width[i] = std::max(width[i], cells[i]->size());
     }
     auto line = [&](const std::string* const* cells) {
         std::string s = "|";
@@ -1484,11 +1544,13 @@ void printTable()
         printf("%s\n", s.c_str());
     };
     std::string h[6];
-    for (int i = 0; i < 6; ++i) h[i] = heads[i];
+    for (int i = 0; i < 6; ++i)
+        h[i] = heads[i];
     const std::string* hp[] = {&h[0], &h[1], &h[2], &h[3], &h[4], &h[5]};
     line(hp);
     std::string sep[6];
-    for (int i = 0; i < 6; ++i) sep[i] = std::string(width[i], '-');
+    for (int i = 0; i < 6; ++i)
+        sep[i] = std::string(width[i], '-');
     const std::string* sp[] = {&sep[0], &sep[1], &sep[2], &sep[3], &sep[4], &sep[5]};
     line(sp);
     for (const Row& r : g_rows) {
@@ -1498,7 +1560,8 @@ void printTable()
     printf("\nFigures: median [min-max] of the repetitions; ratio = add-in / baseline per repetition pair "
            "(median [min-max]); %d repetitions at least.\n",
            cfg.reps);
-    for (const std::string& n : g_notes) printf("- %s\n", n.c_str());
+    for (const std::string& n : g_notes)
+        printf("- %s\n", n.c_str());
     fflush(stdout);
 }
 
@@ -1521,13 +1584,20 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
-        if (a == "--dll") cfg.dll = value();
-        else if (a == "--tools") cfg.tools = value();
-        else if (a == "--source") cfg.source = value();
-        else if (a == "--empty") cfg.empty = value();
-        else if (a == "--reps") cfg.reps = std::max(5, atoi(value().c_str()));
-        else if (a == "--quick") cfg.quick = true;
-        else if (a == "--only") only = value();
+        if (a == "--dll")
+            cfg.dll = value();
+        else if (a == "--tools")
+            cfg.tools = value();
+        else if (a == "--source")
+            cfg.source = value();
+        else if (a == "--empty")
+            cfg.empty = value();
+        else if (a == "--reps")
+            cfg.reps = std::max(5, atoi(value().c_str()));
+        else if (a == "--quick")
+            cfg.quick = true;
+        else if (a == "--only")
+            only = value();
         else {
             fprintf(stderr, "usage: tordel_bench [--dll PATH] [--tools DIR] [--source DIR] [--empty PATH] "
                             "[--reps N>=5] [--quick] [--only 1,1x,2,3,4,5,6]\n");
@@ -1550,15 +1620,24 @@ int main(int argc, char** argv)
         std::string list = "," + only + ",";
         return list.find(std::string(",") + part + ",") != std::string::npos;
     };
-    if (wanted("6")) benchFootprint();
-    if (wanted("5")) benchLoad();
-    if (wanted("4")) benchNavigation();
-    if (wanted("4")) benchSameFile();
-    if (wanted("3")) benchRcExport();
-    if (wanted("2")) benchBuild();
-    if (wanted("1")) benchThroughput();
-    if (wanted("1")) benchStop();
-    if (wanted("1x")) benchOutputControl();
+    if (wanted("6"))
+        benchFootprint();
+    if (wanted("5"))
+        benchLoad();
+    if (wanted("4"))
+        benchNavigation();
+    if (wanted("4"))
+        benchSameFile();
+    if (wanted("3"))
+        benchRcExport();
+    if (wanted("2"))
+        benchBuild();
+    if (wanted("1"))
+        benchThroughput();
+    if (wanted("1"))
+        benchStop();
+    if (wanted("1x"))
+        benchOutputControl();
     // Rows in the order of the list above them, whatever order they ran in.
     std::stable_sort(g_rows.begin(), g_rows.end(),
                      [](const Row& a, const Row& b) { return a.what.substr(0, 2) < b.what.substr(0, 2); });

@@ -194,7 +194,7 @@ BuildPreparation prepareBuild()
         setStatus("");
         return result;
     }
-    SendMessageA(g.outputControl, WM_SETTEXT, 0, (LPARAM)"");
+    SendMessageA(g.outputControl, WM_SETTEXT, 0, (LPARAM) "");
     UpdateWindow(g.outputControl);
     g.errorCount = 0;
     result.ready = true;
@@ -264,4 +264,3 @@ LRESULT guardRunCommand(UINT command)
     g.pendingRunCommand = command;
     return 0;
 }
-

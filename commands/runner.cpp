@@ -80,10 +80,7 @@ LRESULT CALLBACK watchForEscape(int code, WPARAM message, LPARAM data)
     return CallNextHookEx(nullptr, code, message, data);
 }
 
-void appendOutputText(const char* text)
-{
-    SendMessageA(g.outputControl, EM_REPLACESEL, 0, (LPARAM)text);
-}
+void appendOutputText(const char* text) { SendMessageA(g.outputControl, EM_REPLACESEL, 0, (LPARAM)text); }
 
 // A line of the add-in's own, set off from the output by a line break. One
 // append: each one repaints a shown control.
@@ -352,8 +349,8 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion)
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_ESC_STOPS_RUN, text));
     DWORD now = GetTickCount();
-    Run run = {readEnd, process.hProcess, job, buffer, 0, 0, now, now, now, conversion, false, false, false,
-               0};
+    Run run = {readEnd, process.hProcess, job,   buffer, 0,     0, now, now,
+               now,     conversion,       false, false,  false, 0};
     result.started = true;
     escapeHeard = false;
     // The hook is called from this thread's message checks, which a run

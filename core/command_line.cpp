@@ -25,8 +25,8 @@ struct Writer {
 };
 }  // namespace
 
-size_t composeAssemblerCommand(char* out, size_t outSize, const char* assembler,
-                               const char* source, const char* output, const char* extra)
+size_t composeAssemblerCommand(char* out, size_t outSize, const char* assembler, const char* source,
+                               const char* output, const char* extra)
 {
     if (outSize == 0)
         return 0;

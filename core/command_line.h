@@ -11,8 +11,8 @@ enum : size_t { COMMAND_LINE_MAX = 32766 };
 // then extra unchanged. The assembler path is not quoted (the user stores it
 // as the shell needs it). Null texts count as empty. Returns the length, or 0
 // when the line and its terminator do not fit in outSize bytes (out is then "").
-size_t composeAssemblerCommand(char* out, size_t outSize, const char* assembler,
-                               const char* source, const char* output, const char* extra);
+size_t composeAssemblerCommand(char* out, size_t outSize, const char* assembler, const char* source,
+                               const char* output, const char* extra);
 
 // Length the composed line would have (without terminator).
 size_t assemblerCommandLength(const char* assembler, const char* source, const char* output,

@@ -6,7 +6,7 @@
 enum : size_t {
     DEFINITION_RECORD_SIZE = 73,  // name[65], id (int32 LE), 4 unused bytes
     DEFINITION_NAME_FIELD = 65,
-    DEFINITION_LINE_MAX = 96,     // 64 name characters + " equ " + 11 digits + CR LF + NUL fits
+    DEFINITION_LINE_MAX = 96,  // 64 name characters + " equ " + 11 digits + CR LF + NUL fits
 };
 
 // True when the record ends the list (empty name).

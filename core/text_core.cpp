@@ -65,10 +65,17 @@ char conversionKind(const char** p)
         ++s;
     char kind = 0;
     switch (*s) {
-    case 'd': case 'i': case 'u': case 'x': case 'X': case 'c': case 'C':
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'x':
+    case 'X':
+    case 'c':
+    case 'C':
         kind = 'n';
         break;
-    case 's': case 'S':
+    case 's':
+    case 'S':
         kind = 's';
         break;
     default:

@@ -64,24 +64,24 @@ typedef LRESULT(CALLBACK* HostEnumProc)(HWND child, LPARAM userValue);
 typedef UINT_PTR HostSlot;
 #define HOST_SLOT(n) ((n) * sizeof(HostSlot))
 #if defined(_WIN64)
-#define HOST_LAYOUT(type, field, offset32) \
+#define HOST_LAYOUT(type, field, offset32)                                                                   \
     static_assert(offsetof(type, field) == HOST_SLOT((offset32) / 4), #type " slot of " #field)
 #else
-#define HOST_LAYOUT(type, field, offset32) \
+#define HOST_LAYOUT(type, field, offset32)                                                                   \
     static_assert(offsetof(type, field) == (offset32), #type " offset of " #field)
 #endif
 
 struct HostHandles {
-    HWND mainWindow;          // +0
-    HostSlot reserved1;       // +4
-    HWND mdiClient;           // +8
-    HostSlot reserved3[11];   // +12
-    HWND outputPane;          // +56 container of the output control
-    HWND outputControl;       // +60 rich edit
-    HostSlot reserved16[2];   // +64
-    HACCEL* acceleratorVar;   // +72 the host's accelerator-table handle variable
-    HostSlot reserved19[6];   // +76
-    HMENU mainMenu;           // +100
+    HWND mainWindow;         // +0
+    HostSlot reserved1;      // +4
+    HWND mdiClient;          // +8
+    HostSlot reserved3[11];  // +12
+    HWND outputPane;         // +56 container of the output control
+    HWND outputControl;      // +60 rich edit
+    HostSlot reserved16[2];  // +64
+    HACCEL* acceleratorVar;  // +72 the host's accelerator-table handle variable
+    HostSlot reserved19[6];  // +76
+    HMENU mainMenu;          // +100
 };
 HOST_LAYOUT(HostHandles, mainWindow, 0);
 HOST_LAYOUT(HostHandles, mdiClient, 8);
@@ -95,9 +95,9 @@ static_assert(sizeof(HostHandles) == HOST_SLOT(26), "HostHandles size");
 // One named resource identifier; a list ends at the first record whose name
 // is empty. Packed bytes, the same on every target.
 struct ResourceDefinition {
-    char name[65];   // +0 NUL-terminated within the field
-    INT32 id;        // +65
-    UINT32 unused;   // +69
+    char name[65];  // +0 NUL-terminated within the field
+    INT32 id;       // +65
+    UINT32 unused;  // +69
 };
 #pragma pack(pop)
 static_assert(offsetof(ResourceDefinition, name) == 0, "ResourceDefinition layout");

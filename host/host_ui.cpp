@@ -13,10 +13,7 @@ enum : WPARAM { STATUS_PART = 4 };
 
 }  // namespace
 
-void setStatus(const char* text)
-{
-    SendMessageA(g.statusBar, SB_SETTEXTA, STATUS_PART, (LPARAM)text);
-}
+void setStatus(const char* text) { SendMessageA(g.statusBar, SB_SETTEXTA, STATUS_PART, (LPARAM)text); }
 
 LRESULT finishCommand()
 {

@@ -81,8 +81,8 @@ AccelEntry* copyHostTable(HACCEL table, int extra, int* count, bool* onHeap)
         return nullptr;
     size_t bytes = (size_t)(n + extra) * sizeof(AccelEntry);
     *onHeap = bytes >= ACCEL_SCRATCH_BYTES;
-    AccelEntry* entries = *onHeap ? (AccelEntry*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)
-                                  : accelScratch;
+    AccelEntry* entries =
+        *onHeap ? (AccelEntry*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes) : accelScratch;
     if (!entries)
         return nullptr;
     // The platform leaves the pad byte of each entry as it finds it.

@@ -129,9 +129,11 @@ bool isSameFile(SameFileSearch* search, const char* path)
         sameIgnoringCase(search, fullPath, search->fullName, search->fullNameLength))
         return true;
     if (search->state == IDENTITY_NOT_ASKED)
-        search->state = identityOf(search->place.fileName, &search->identity) ? IDENTITY_KNOWN : IDENTITY_NONE;
+        search->state =
+            identityOf(search->place.fileName, &search->identity) ? IDENTITY_KNOWN : IDENTITY_NONE;
     FileIdentity identity;
-    return search->state == IDENTITY_KNOWN && identityOf(path, &identity) && sameIdentity(identity, search->identity);
+    return search->state == IDENTITY_KNOWN && identityOf(path, &identity) &&
+           sameIdentity(identity, search->identity);
 }
 
 // Called by the host for each child when no path was equal: the first that

@@ -102,10 +102,7 @@ const char* hostIniPath() { return files.hostIni; }
 const char* uiFilePath() { return files.uiFile; }
 const char* addInsIniPath() { return files.addInsIni; }
 
-int readKeepRc()
-{
-    return (int)GetPrivateProfileIntA("FASM", "KeepRC", 1, addInsIniPath());
-}
+int readKeepRc() { return (int)GetPrivateProfileIntA("FASM", "KeepRC", 1, addInsIniPath()); }
 
 void readAssemblerPath(char* out)
 {

@@ -35,8 +35,8 @@ void refreshLanguage()
 const char* lookup(TextId id, char* out)
 {
     const TextEntry& e = TEXTS[id];
-    DWORD n = GetPrivateProfileStringA(g.languageName, e.key, e.defaultText, out, WORK_BUFFER_SIZE,
-                                       uiFilePath());
+    DWORD n =
+        GetPrivateProfileStringA(g.languageName, e.key, e.defaultText, out, WORK_BUFFER_SIZE, uiFilePath());
     // A key present with an empty value must not blank a caption.
     if (n == 0)
         lstrcpynA(out, e.defaultText, WORK_BUFFER_SIZE);

@@ -13,47 +13,47 @@ enum : size_t { WORK_BUFFER_SIZE = 256 };
 // add-in's original keys, and new ones are only ever added at the end.
 // A text with %-conversions is a format: a translation is used only when its
 // conversions are the default's, in the same order (see formatText).
-#define TORDEL_TEXTS(X)                                                                              \
-    X(TEXT_NAME, "fn", "FASM support 0.8")                                                          \
-    X(TEXT_DESCRIPTION, "ds", "Supports compilation using FASM or single BAT")                      \
-    X(TEXT_BUTTONS, "ok", "OK^Cancel^Yes^No")                                                       \
-    X(TEXT_MENUS, "mn",                                                                              \
-      "Assemble current^BATCH compilation^Redirect OUT~Shift+Ctrl+R^Execute first BAT~Shift+Ctrl+G^" \
-      "Execute ASM as BAT~Shift+Ctrl+A")                                                             \
-    X(TEXT_NO_MEMORY, "r1", "Allocation memory error")                                              \
-    X(TEXT_NO_PIPE, "r2", "Creating pipe error")                                                    \
-    X(TEXT_NO_PROCESS, "r3", "Creation process error")                                              \
-    X(TEXT_SAVING, "s1", "Saving...")                                                               \
-    X(TEXT_COMPILING, "s2", "Compilation...")                                                       \
-    X(TEXT_RC_COMPILING, "s3", "RC compilation...")                                                 \
-    X(TEXT_REDIRECT_ON, "s4", "Redirection now is ON.")                                             \
-    X(TEXT_REDIRECT_OFF, "s5", "Redirection now is OFF.")                                           \
-    X(TEXT_EXECUTING, "s6", "Executing...")                                                         \
-    X(TEXT_WARNING, "c1", "Warning!")                                                               \
-    X(TEXT_RENAME_PROMPT, "c2", "Do you wish rename this ASM to BAT and execute?")                  \
-    X(TEXT_NOT_SAVED, "c3", "Not all files saved. Continue?")                                       \
-    X(TEXT_LAST_BUILD_FAILED, "c4", "Last compilation error detected.^Continue anyway?")            \
-    X(TEXT_EXPORT_FAILED, "c5", "Failed exporting rc.inc")                                          \
-    X(TEXT_EXPORT_DONE, "c6", "Resources definitions exported into rc.inc")                         \
-    X(TEXT_EXPORT_CAPTION, "c7", "Exporting resources definitions")                                 \
-    X(TEXT_NO_ASSEMBLER_PATH, "f1", "No path to FASM specified!^Do you wish specify?")              \
-    X(TEXT_NOT_ALLOWED, "f2", "Compilation not allowed!")                                           \
-    X(TEXT_ASM_ONLY, "f3", "This feature is for project's ASM-files only!")                         \
-    X(TEXT_SETUP_TITLE, "d1", "TORDEL setup")                                                       \
-    X(TEXT_SETUP_PATH_LABEL, "d2", "Full path to the FASM compiler:")                               \
-    X(TEXT_SETUP_KEEP_RC, "d3", "Keep automatic rc.inc")                                            \
-    X(TEXT_OUTPUT_CUT, "r4", "[%lu more bytes of output not shown: the pane keeps the first %lu MB]") \
-    X(TEXT_COMMAND_TOO_LONG, "r5", "%s: command line of %u characters, the limit is %u.")           \
-    X(TEXT_SILENT_FAILURE, "r6", "The assembler ended with exit code %lu (0x%08lX) and reported no error.") \
-    X(TEXT_SYSTEM_ERROR, "e1", "Error %lu")                                                         \
-    X(TEXT_ESC_STOPS_RUN, "s7", "Running... press Esc to stop.")                                    \
+#define TORDEL_TEXTS(X)                                                                                      \
+    X(TEXT_NAME, "fn", "FASM support 0.8")                                                                   \
+    X(TEXT_DESCRIPTION, "ds", "Supports compilation using FASM or single BAT")                               \
+    X(TEXT_BUTTONS, "ok", "OK^Cancel^Yes^No")                                                                \
+    X(TEXT_MENUS, "mn",                                                                                      \
+      "Assemble current^BATCH compilation^Redirect OUT~Shift+Ctrl+R^Execute first BAT~Shift+Ctrl+G^"         \
+      "Execute ASM as BAT~Shift+Ctrl+A")                                                                     \
+    X(TEXT_NO_MEMORY, "r1", "Allocation memory error")                                                       \
+    X(TEXT_NO_PIPE, "r2", "Creating pipe error")                                                             \
+    X(TEXT_NO_PROCESS, "r3", "Creation process error")                                                       \
+    X(TEXT_SAVING, "s1", "Saving...")                                                                        \
+    X(TEXT_COMPILING, "s2", "Compilation...")                                                                \
+    X(TEXT_RC_COMPILING, "s3", "RC compilation...")                                                          \
+    X(TEXT_REDIRECT_ON, "s4", "Redirection now is ON.")                                                      \
+    X(TEXT_REDIRECT_OFF, "s5", "Redirection now is OFF.")                                                    \
+    X(TEXT_EXECUTING, "s6", "Executing...")                                                                  \
+    X(TEXT_WARNING, "c1", "Warning!")                                                                        \
+    X(TEXT_RENAME_PROMPT, "c2", "Do you wish rename this ASM to BAT and execute?")                           \
+    X(TEXT_NOT_SAVED, "c3", "Not all files saved. Continue?")                                                \
+    X(TEXT_LAST_BUILD_FAILED, "c4", "Last compilation error detected.^Continue anyway?")                     \
+    X(TEXT_EXPORT_FAILED, "c5", "Failed exporting rc.inc")                                                   \
+    X(TEXT_EXPORT_DONE, "c6", "Resources definitions exported into rc.inc")                                  \
+    X(TEXT_EXPORT_CAPTION, "c7", "Exporting resources definitions")                                          \
+    X(TEXT_NO_ASSEMBLER_PATH, "f1", "No path to FASM specified!^Do you wish specify?")                       \
+    X(TEXT_NOT_ALLOWED, "f2", "Compilation not allowed!")                                                    \
+    X(TEXT_ASM_ONLY, "f3", "This feature is for project's ASM-files only!")                                  \
+    X(TEXT_SETUP_TITLE, "d1", "TORDEL setup")                                                                \
+    X(TEXT_SETUP_PATH_LABEL, "d2", "Full path to the FASM compiler:")                                        \
+    X(TEXT_SETUP_KEEP_RC, "d3", "Keep automatic rc.inc")                                                     \
+    X(TEXT_OUTPUT_CUT, "r4", "[%lu more bytes of output not shown: the pane keeps the first %lu MB]")        \
+    X(TEXT_COMMAND_TOO_LONG, "r5", "%s: command line of %u characters, the limit is %u.")                    \
+    X(TEXT_SILENT_FAILURE, "r6", "The assembler ended with exit code %lu (0x%08lX) and reported no error.")  \
+    X(TEXT_SYSTEM_ERROR, "e1", "Error %lu")                                                                  \
+    X(TEXT_ESC_STOPS_RUN, "s7", "Running... press Esc to stop.")                                             \
     X(TEXT_RUN_STOPPED, "r7", "[Stopped by the user after %lu.%lu s]")
 
 enum TextId {
 #define TORDEL_TEXT_ID(id, key, text) id,
     TORDEL_TEXTS(TORDEL_TEXT_ID)
 #undef TORDEL_TEXT_ID
-    TEXT_COUNT
+        TEXT_COUNT
 };
 
 const char* defaultText(TextId id);

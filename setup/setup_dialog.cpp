@@ -21,7 +21,8 @@ OPENFILENAMEA browseRequest;
 #ifndef _WIN64
 // (OPENFILENAME_SIZE_VERSION_400A itself is no constant expression in C++:
 // MinGW computes it through a cast of a null pointer.)
-static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76, "the 76-byte Open-file request");
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+              "the 76-byte Open-file request");
 #endif
 
 void initDialog(HWND dialog)

@@ -28,18 +28,16 @@ const char NOT_ALLOWED[] = "Compilation not allowed!";
 const char NO_PROCESS[] = "Creation process error";
 const char MARKER[] = "; stand-in: error";
 
-const char CLEAN_SOURCE[] =
-    "format PE GUI 4.0\r\n"
-    "entry start\r\n"
-    "start:\r\n"
-    "        ret\r\n";
+const char CLEAN_SOURCE[] = "format PE GUI 4.0\r\n"
+                            "entry start\r\n"
+                            "start:\r\n"
+                            "        ret\r\n";
 // Line 4 carries the stand-in's error marker.
-const char FAULTY_SOURCE[] =
-    "format PE GUI 4.0\r\n"
-    "entry start\r\n"
-    "start:\r\n"
-    "        mvo ebx, 1   ; stand-in: error illegal instruction\r\n"
-    "        ret\r\n";
+const char FAULTY_SOURCE[] = "format PE GUI 4.0\r\n"
+                             "entry start\r\n"
+                             "start:\r\n"
+                             "        mvo ebx, 1   ; stand-in: error illegal instruction\r\n"
+                             "        ret\r\n";
 
 std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
 
@@ -65,7 +63,10 @@ std::vector<std::string> collapsed(const std::vector<std::string>& texts)
     return out;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
 
 bool hasEvent(const std::vector<EditorEvent>& events, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -160,7 +161,8 @@ protected:
     }
 
     // Loads the add-in and opens a FASM project with its fields 4 and 6.
-    void openFasmProject(const char* arguments = "", const char* output = "", const std::string& name = "proj")
+    void openFasmProject(const char* arguments = "", const char* output = "",
+                         const std::string& name = "proj")
     {
         load();
         projectFile = makeProject("FASM", name);
@@ -248,7 +250,8 @@ TEST_F(AssembleTest, EveryHandlerLeavesOtherProjectsToTheHost)
         else
             host->closeProject();
         std::string statusBefore = host->statusText(4);
-        for (UINT id : {(UINT)HC_ASSEMBLE, (UINT)HC_BUILD, (UINT)HC_RUN, (UINT)HC_RUN_ALTERNATE, assembleCurrent}) {
+        for (UINT id :
+             {(UINT)HC_ASSEMBLE, (UINT)HC_BUILD, (UINT)HC_RUN, (UINT)HC_RUN_ALTERNATE, assembleCurrent}) {
             SCOPED_TRACE(id);
             host->setOutputText("left alone");
             ShowWindow(host->outputPane(), SW_HIDE);
@@ -276,8 +279,8 @@ TEST_F(AssembleTest, BuildCompilesTheResourceScriptAndExportsRcIncOnlyWhenKept)
     } cases[] = {
         {"1", true, false, true, true},
         {"0", true, false, true, false},
-        {"1", true, true, true, true},     // the second set of children counts too
-        {"1", false, false, false, false}, // no resource script open
+        {"1", true, true, true, true},      // the second set of children counts too
+        {"1", false, false, false, false},  // no resource script open
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -342,7 +345,8 @@ TEST_F(AssembleTest, UnsavedEditorsAreReportedBeforeAnythingRuns)
     HWND other = host->openChild(folder + "\\notes.inc", FILE_TYPE_ASSEMBLY, "; notes\r\n", true);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.saveLeavesModified ? "save leaves flags" : "save clears flags") +
-                     (c.modifiedInOtherSet ? ", other set modified" : "") + ", answer " + std::to_string(c.answer));
+                     (c.modifiedInOtherSet ? ", other set modified" : "") + ", answer " +
+                     std::to_string(c.answer));
         DeleteFileA((folder + "\\main.exe").c_str());
         host->saveAllLeavesModified = c.saveLeavesModified;
         host->setModified(c.modifiedInOtherSet ? other : mainChild, true);
@@ -391,7 +395,8 @@ TEST_F(AssembleTest, AMissingAssemblerPathIsAskedForUntilGivenOrDeclined)
             SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         });
     };
-    auto cancelSetup = Answer::run([](HWND dialog) { SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
+    auto cancelSetup =
+        Answer::run([](HWND dialog) { SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
 
     struct Case {
         const char* stored;  // nullptr: no key
@@ -402,7 +407,8 @@ TEST_F(AssembleTest, AMissingAssemblerPathIsAskedForUntilGivenOrDeclined)
     std::vector<Case> cases;
     cases.push_back({nullptr, {Answer::press(IDNO)}, {true}, false});
     cases.push_back({"   ", {Answer::press(IDNO)}, {true}, false});  // blanks read as empty
-    cases.push_back({nullptr, {Answer::press(IDYES), cancelSetup, Answer::press(IDNO)}, {true, false, true}, false});
+    cases.push_back(
+        {nullptr, {Answer::press(IDYES), cancelSetup, Answer::press(IDNO)}, {true, false, true}, false});
     cases.push_back({"", {Answer::press(IDYES), fillSetup(fasm)}, {true, false}, true});
     for (size_t i = 0; i < cases.size(); ++i) {
         Case& c = cases[i];
@@ -465,8 +471,9 @@ TEST_F(AssembleTest, TheCommandLineIsComposedFromTheProjectFields)
     std::string source = writeSource("main.asm", CLEAN_SOURCE);
     host->openChild(source, FILE_TYPE_ASSEMBLY, CLEAN_SOURCE);
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string("field 4 ") + (c.arguments ? "\"" + std::string(c.arguments) + "\"" : "null") +
-                     ", field 6 " + (c.output ? "\"" + std::string(c.output) + "\"" : "null"));
+        SCOPED_TRACE(std::string("field 4 ") +
+                     (c.arguments ? "\"" + std::string(c.arguments) + "\"" : "null") + ", field 6 " +
+                     (c.output ? "\"" + std::string(c.output) + "\"" : "null"));
         host->openProject(projectFile, c.arguments, c.output);
         DeleteFileA((folder + "\\main.exe").c_str());
         DeleteFileA((folder + "\\built.exe").c_str());
@@ -513,12 +520,14 @@ TEST_F(AssembleTest, AnAssemblerErrorIsHighlightedAndRunCommandsAreHeldBack)
     size_t eventsBefore = host->outputEvents().size();
     EXPECT_EQ(build(HC_BUILD, true), Ids{HC_SAVE_ALL});
     std::string out = host->outputText();
-    EXPECT_TRUE(contains(out, source + " [4]:\r\n        mvo ebx, 1   " + MARKER + " illegal instruction\r\n"
-                                       "error: illegal instruction.\r\n"))
+    EXPECT_TRUE(contains(out, source + " [4]:\r\n        mvo ebx, 1   " + MARKER +
+                                  " illegal instruction\r\n"
+                                  "error: illegal instruction.\r\n"))
         << out;
     int errorLine = outputLineOf("error:");
     ASSERT_GT(errorLine, 0);
-    std::vector<EditorEvent> events(host->outputEvents().begin() + (ptrdiff_t)eventsBefore, host->outputEvents().end());
+    std::vector<EditorEvent> events(host->outputEvents().begin() + (ptrdiff_t)eventsBefore,
+                                    host->outputEvents().end());
     ASSERT_EQ(events.size(), 1u);
     EXPECT_TRUE(hasEvent(events, HEM_SETLINEHIGHLIGHT, (WPARAM)errorLine, 1));
     EXPECT_TRUE(host->outputPaneVisible());
@@ -585,7 +594,8 @@ TEST_F(AssembleTest, UsageTextCountsAsAFailureAndErrorTakesPrecedence)
         {"stand-in missing an option value", fasm, "-m", "usage:"},
         {"usage before error", wrapper, "", "error:"},
     };
-    ASSERT_TRUE(hostsim::writeFile(wrapper, "@echo usage: wrap source\r\n@echo some text\r\n@echo error: later\r\n"));
+    ASSERT_TRUE(
+        hostsim::writeFile(wrapper, "@echo usage: wrap source\r\n@echo some text\r\n@echo error: later\r\n"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         setAssembler(c.assembler);
@@ -675,8 +685,8 @@ TEST_F(AssembleTest, CommandLinesBeyondTheProcessLimitAreRefused)
             expectRunGuard(false);
             break;
         case REFUSED:
-            EXPECT_EQ(out, std::string("\r\n") + NO_PROCESS + ": command line of " + std::to_string(c.length) +
-                               " characters, the limit is 32766.\r\n");
+            EXPECT_EQ(out, std::string("\r\n") + NO_PROCESS + ": command line of " +
+                               std::to_string(c.length) + " characters, the limit is 32766.\r\n");
             EXPECT_FALSE(fileExists(folder + "\\main.exe"));
             EXPECT_TRUE(host->outputPaneVisible());
             expectRunGuard(true);
@@ -747,8 +757,8 @@ TEST_F(AssembleTest, LongPathsReachTheAssemblerWhole)
         EXPECT_EQ(host->command(HC_ASSEMBLE), 1);
 
         std::string out = host->outputText();
-        std::string echo = echoOf(longFasm + " \"" + c.source + "\" " +
-                                  (c.output.empty() ? "" : " \"" + c.output + "\" "));
+        std::string echo =
+            echoOf(longFasm + " \"" + c.source + "\" " + (c.output.empty() ? "" : " \"" + c.output + "\" "));
         EXPECT_EQ(out.substr(0, echo.size()), echo);
         EXPECT_TRUE(contains(out, "flat assembler")) << out.substr(echo.size());
         bool failed = c.error != nullptr;
@@ -884,18 +894,21 @@ TEST_F(AssembleTest, NonAsciiPathsPassThroughThePaneUnchanged)
     // A project folder named with letters outside ASCII (ANSI bytes 0xDC, 0xFC).
     std::string base = hostsim::tempFolder("ansi");
     ASSERT_FALSE(base.empty());
-    folder = base + "\\\xDC" "bung J\xFCrgen";
+    folder = base + "\\\xDC"
+                    "bung J\xFCrgen";
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << GetLastError();
     projectFile = folder + "\\proj.prj";
     testing_support::writeIni(projectFile, "PROJECT", "Compiler", "FASM");
     host->openProject(projectFile);
     ASSERT_EQ(host->statusText(4), "FASM");
-    const std::string faulty =
-        "start:\r\n"
-        "        ret\r\n"
-        "        db 1\r\n"
-        "        mov al, '\xDC'   ; stand-in: error \xFC" "ber\r\n";
-    std::string source = writeSource("m\xFC" "ll.asm", faulty);
+    const std::string faulty = "start:\r\n"
+                               "        ret\r\n"
+                               "        db 1\r\n"
+                               "        mov al, '\xDC'   ; stand-in: error \xFC"
+                               "ber\r\n";
+    std::string source = writeSource("m\xFC"
+                                     "ll.asm",
+                                     faulty);
     HWND child = host->openChild(source, FILE_TYPE_ASSEMBLY, faulty);
     host->openChild(folder + "\\other.asm", FILE_TYPE_ASSEMBLY, CLEAN_SOURCE);
 
@@ -904,8 +917,11 @@ TEST_F(AssembleTest, NonAsciiPathsPassThroughThePaneUnchanged)
     std::string out = host->outputText();
     std::string place = source + " [4]:";
     EXPECT_TRUE(contains(out, echoOf(fasm + " \"" + source + "\" "))) << out;
-    EXPECT_TRUE(contains(out, "\r\n" + place + "\r\n        mov al, '\xDC'   ; stand-in: error \xFC" "ber\r\n"
-                                                 "error: \xFC" "ber.\r\n"))
+    EXPECT_TRUE(contains(out, "\r\n" + place +
+                                  "\r\n        mov al, '\xDC'   ; stand-in: error \xFC"
+                                  "ber\r\n"
+                                  "error: \xFC"
+                                  "ber.\r\n"))
         << out;
     std::string asOem = place;
     OemToCharA(&asOem[0], &asOem[0]);

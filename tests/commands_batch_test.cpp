@@ -74,7 +74,8 @@ TEST_F(BatchTest, CapturedBatchOutputIsConvertedFromTheOemCodePage)
 {
     // Code page 437 box drawing and accented letters, as a console program writes them.
     std::string childproc = testing_support::toolPath("childproc.exe");
-    std::string batch = file("oem.bat", "@echo off\r\n\"" + childproc + "\" \"out:[\\xB3\\xC4\\x82\\x81]\"\r\n");
+    std::string batch =
+        file("oem.bat", "@echo off\r\n\"" + childproc + "\" \"out:[\\xB3\\xC4\\x82\\x81]\"\r\n");
     host->openChild(batch, FILE_TYPE_BATCH);
     redirect(true);
     host->command(execBatId);
@@ -135,8 +136,7 @@ TEST_F(BatchTest, AsmAsBatAsksFirstAndNoCopiesNothing)
 
 TEST_F(BatchTest, AsmAsBatRenamesTheBatchInTheOutputInAnyLetterCase)
 {
-    std::string source = file("x.asm",
-                              "@echo off\r\necho x.bat and X.BAT and X.Bat; other.bat stays\r\n");
+    std::string source = file("x.asm", "@echo off\r\necho x.bat and X.BAT and X.Bat; other.bat stays\r\n");
     host->openChild(source, FILE_TYPE_ASSEMBLY);
     redirect(true);
     host->answer(Answer::press(IDYES));

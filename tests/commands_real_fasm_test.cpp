@@ -85,7 +85,8 @@ TEST_F(RealFasmTest, TheSampleProjectsMistakeLeadsToItsSourceLine)
     std::vector<std::string> lines = splitLines(hostsim::readFile(source));
     int mistake = -1;  // zero-based line of the marked mistake
     for (size_t i = 0; i < lines.size() && mistake < 0; ++i)
-        if (lines[i].find("; stand-in: error") != std::string::npos && lines[i].find("mvo") != std::string::npos)
+        if (lines[i].find("; stand-in: error") != std::string::npos &&
+            lines[i].find("mvo") != std::string::npos)
             mistake = (int)i;
     ASSERT_GE(mistake, 0) << "the sample lost its marked mistake";
 
@@ -93,7 +94,8 @@ TEST_F(RealFasmTest, TheSampleProjectsMistakeLeadsToItsSourceLine)
     load();
     host->openProject(folder + "\\hello.prj");
     ASSERT_EQ(host->statusText(4), "FASM");
-    HWND script = host->openChild(folder + "\\hello.rc", FILE_TYPE_RESOURCE_SCRIPT, hostsim::readFile(folder + "\\hello.rc"));
+    HWND script = host->openChild(folder + "\\hello.rc", FILE_TYPE_RESOURCE_SCRIPT,
+                                  hostsim::readFile(folder + "\\hello.rc"));
     HWND editor = host->openChild(source, FILE_TYPE_ASSEMBLY, hostsim::readFile(source));
     host->activate(script);
     ShowWindow(host->outputPane(), SW_HIDE);
@@ -160,7 +162,8 @@ TEST_F(RealFasmTest, AMistakeInAnIncludedFileLeadsToThatFilesEditor)
             place = i;
     ASSERT_GE(place, 0) << "no line naming the included file above the error in:\n" << out;
     EXPECT_NE(lines[(size_t)place].rfind(macrosPath + " [", 0), 0u)
-        << "the assembler printed the editor's own path, so this does not show another name of it:\n" << out;
+        << "the assembler printed the editor's own path, so this does not show another name of it:\n"
+        << out;
 
     for (int line : {error, place}) {
         SCOPED_TRACE(lines[(size_t)line]);

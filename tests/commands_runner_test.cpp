@@ -113,7 +113,8 @@ TEST_F(RunnerTest, SilentChildStillGivesTheEchoedCommandLine)
 
 TEST_F(RunnerTest, StandardOutputAndErrorArriveInWritingOrder)
 {
-    const std::string script = "out:o1\\n err:e1\\n out:o2\\n sleep:30 err:e2\\n err:e3 out:o3\\n sleep:30 out:tail";
+    const std::string script =
+        "out:o1\\n err:e1\\n out:o2\\n sleep:30 err:e2\\n err:e3 out:o3\\n sleep:30 out:tail";
     const std::string expected = "o1\r\ne1\r\no2\r\ne2\r\ne3o3\r\ntail";
     {
         SCOPED_TRACE("assembler");
@@ -152,13 +153,13 @@ TEST_F(RunnerTest, BatchOutputIsConvertedFromTheOemCodePage)
 
     if (!env(NESTED_MARK).empty())
         return;
-    // Once more in a process whose OEM code page is 866: the conversion must
-    // follow the code page, not one table. Wine takes the code pages from the
-    // Unix locale when a process starts, and a Unix program started from
-    // Wine gives back neither its output nor its exit code, so a Unix shell
-    // runs this test again and leaves its result in files beside this EXE.
-    // The loader is the one this EXE runs under: Debian's wine script
-    // picks the 32-bit one whenever it is installed.
+        // Once more in a process whose OEM code page is 866: the conversion must
+        // follow the code page, not one table. Wine takes the code pages from the
+        // Unix locale when a process starts, and a Unix program started from
+        // Wine gives back neither its output nor its exit code, so a Unix shell
+        // runs this test again and leaves its result in files beside this EXE.
+        // The loader is the one this EXE runs under: Debian's wine script
+        // picks the 32-bit one whenever it is installed.
 #ifdef _WIN64
     const char* loader = "WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64";
 #else

@@ -95,12 +95,10 @@ TEST_F(LifecycleTest, ProjectStateDecidesAssembleCurrentStatusAndGreying)
         bool assembleCurrent;
         bool greyed;
     } cases[] = {
-        {nullptr, "", false, true},
-        {"FASM", "FASM", true, false},
+        {nullptr, "", false, true},     {"FASM", "FASM", true, false},
         {"", "MASM", false, false},      // no Compiler key
         {"fasm", "fasm", false, false},  // the name is compared case-sensitively
-        {"TASM", "TASM", false, false},
-        {"FASM", "FASM", true, false},
+        {"TASM", "TASM", false, false}, {"FASM", "FASM", true, false},
     };
     load();
     for (const Case& c : cases) {
@@ -155,7 +153,8 @@ TEST_F(LifecycleTest, ShortcutsAreAddedOnLoadAndTheHostTableRestoredOnUnload)
         std::vector<ACCEL> loaded = host->accelerators();
         ASSERT_EQ(loaded.size(), before.size() + 3);
         std::vector<ACCEL> expected = before;
-        for (auto [key, id] : {std::pair<WORD, UINT>{'G', execBatId()}, {'A', asmAsBatId()}, {'R', redirectId()}}) {
+        for (auto [key, id] :
+             {std::pair<WORD, UINT>{'G', execBatId()}, {'A', asmAsBatId()}, {'R', redirectId()}}) {
             ACCEL a = {};
             a.fVirt = SHIFT_CTRL;
             a.key = key;
@@ -253,8 +252,8 @@ TEST_F(LifecycleTest, HostCommandsOfOtherProjectsReachTheHost)
     setKeepRc("0");
     load();
     host->openProject(makeProject("MASM"));
-    std::vector<UINT> commands = {HC_ASSEMBLE, HC_BUILD, HC_RUN, HC_RUN_ALTERNATE,
-                                  HC_EXPORT_RESOURCE_DEFINITIONS, 12345};
+    std::vector<UINT> commands = {
+        HC_ASSEMBLE, HC_BUILD, HC_RUN, HC_RUN_ALTERNATE, HC_EXPORT_RESOURCE_DEFINITIONS, 12345};
     for (UINT id : commands) {
         SCOPED_TRACE(id);
         EXPECT_EQ(host->command(id), 0);

@@ -46,7 +46,8 @@ std::string stringValue(VersionBlock& b, const char* block, const char* name)
     std::string query = std::string("\\StringFileInfo\\") + block + "\\" + name;
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(b.bytes.data(), query.c_str(), &value, &length) || !value) return "<absent>";
+    if (!VerQueryValueA(b.bytes.data(), query.c_str(), &value, &length) || !value)
+        return "<absent>";
     return static_cast<const char*>(value);
 }
 
@@ -54,15 +55,19 @@ std::string stringValue(VersionBlock& b, const char* block, const char* name)
 WORD peMachine(const std::string& path)
 {
     HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return 0;
+    if (f == INVALID_HANDLE_VALUE)
+        return 0;
     char head[1024] = {};
     DWORD got = 0;
     ReadFile(f, head, sizeof head, &got, nullptr);
     CloseHandle(f);
-    if (got < sizeof(IMAGE_DOS_HEADER)) return 0;
+    if (got < sizeof(IMAGE_DOS_HEADER))
+        return 0;
     LONG at = reinterpret_cast<const IMAGE_DOS_HEADER*>(head)->e_lfanew;
-    if (at < 0 || at + 4 + (LONG)sizeof(IMAGE_FILE_HEADER) > (LONG)got) return 0;
-    if (memcmp(head + at, "PE\0\0", 4) != 0) return 0;
+    if (at < 0 || at + 4 + (LONG)sizeof(IMAGE_FILE_HEADER) > (LONG)got)
+        return 0;
+    if (memcmp(head + at, "PE\0\0", 4) != 0)
+        return 0;
     return reinterpret_cast<const IMAGE_FILE_HEADER*>(head + at + 4)->Machine;
 }
 
@@ -86,7 +91,7 @@ void expectVersionInformation(const std::string& dll)
     EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
     EXPECT_EQ(fixed->dwFileFlags, 0u) << "a release: not debug, pre-release, patched or private";
     EXPECT_EQ(fixed->dwFileOS, 0x00040004u);  // VOS_NT_WINDOWS32
-    EXPECT_EQ(fixed->dwFileType, 2u);          // VFT_DLL
+    EXPECT_EQ(fixed->dwFileType, 2u);         // VFT_DLL
     EXPECT_EQ(fixed->dwFileSubtype, 0u);
 
     // One translation: language neutral, Windows-1252.
@@ -160,7 +165,8 @@ TEST(VersionResource, FilesWithoutItGiveNoBlock)
         // A program built without any resources (the child fixture).
         {"no resources", toolPath("childproc.exe"), ERROR_RESOURCE_DATA_NOT_FOUND},
         {"missing file", toolPath("no-such-file.dll"), ERROR_FILE_NOT_FOUND},
-        {"not a PE file", env("TORDEL_SOURCE") + "\\examples\\hello\\hello.asm", ERROR_RESOURCE_DATA_NOT_FOUND},
+        {"not a PE file", env("TORDEL_SOURCE") + "\\examples\\hello\\hello.asm",
+         ERROR_RESOURCE_DATA_NOT_FOUND},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -144,23 +144,36 @@ std::vector<TextRow> textRows()
     TextRow huge{"10,000-character values", {}};
     for (const char* key : KEYS) {
         if (!lstrcmpA(key, "mn"))
-            huge.values.push_back({key, joinFields({pattern("a", 2000), pattern("b", 2000), pattern("c~", 2000),
-                                                    pattern("d", 2000), pattern("e", 2000)})});
+            huge.values.push_back(
+                {key, joinFields({pattern("a", 2000), pattern("b", 2000), pattern("c~", 2000),
+                                  pattern("d", 2000), pattern("e", 2000)})});
         else if (!lstrcmpA(key, "ok"))
-            huge.values.push_back({key, joinFields({pattern("O", 2500), pattern("C", 2500), pattern("Y", 2500),
-                                                    pattern("N", 2499)})});
+            huge.values.push_back({key, joinFields({pattern("O", 2500), pattern("C", 2500),
+                                                    pattern("Y", 2500), pattern("N", 2499)})});
         else
             huge.values.push_back({key, pattern(key, 10000)});
     }
-    huge.shown = {pattern("fn", 255), pattern("ds", 255), {pattern("a", 63), "", "", "", ""},
-                  pattern("f3", 255), pattern("f2", 255), pattern("s4", 255), pattern("O", 15), ""};
+    huge.shown = {pattern("fn", 255),
+                  pattern("ds", 255),
+                  {pattern("a", 63), "", "", "", ""},
+                  pattern("f3", 255),
+                  pattern("f2", 255),
+                  pattern("s4", 255),
+                  pattern("O", 15),
+                  ""};
     rows.push_back(huge);
 
     TextRow unsplit{"no '^' at all", {}};
     for (const char* key : KEYS)
         unsplit.values.push_back({key, pattern(std::string(key) + "~", 10000)});
-    unsplit.shown = {pattern("fn~", 255), pattern("ds~", 255), {pattern("mn\t", 63), "", "", "", ""},
-                     pattern("f3~", 255), pattern("f2~", 255), pattern("s4~", 255), pattern("ok~", 15), ""};
+    unsplit.shown = {pattern("fn~", 255),
+                     pattern("ds~", 255),
+                     {pattern("mn\t", 63), "", "", "", ""},
+                     pattern("f3~", 255),
+                     pattern("f2~", 255),
+                     pattern("s4~", 255),
+                     pattern("ok~", 15),
+                     ""};
     rows.push_back(unsplit);
 
     TextRow carets{"50 '^'", {}};
@@ -170,9 +183,14 @@ std::vector<TextRow> textRows()
             fields.push_back(std::string(key) + std::to_string(i));
         carets.values.push_back({key, joinFields(fields)});
     }
-    carets.shown = {numbered("fn", 51, '^').substr(0, 255), numbered("ds", 51, '^').substr(0, 255),
-                    {"mn0", "mn1", "mn2", "mn3", "mn4"}, numbered("f3", 51, '\r').substr(0, 255),
-                    numbered("f2", 51, '^').substr(0, 255), numbered("s4", 51, '^').substr(0, 255), "ok0", "ok1"};
+    carets.shown = {numbered("fn", 51, '^').substr(0, 255),
+                    numbered("ds", 51, '^').substr(0, 255),
+                    {"mn0", "mn1", "mn2", "mn3", "mn4"},
+                    numbered("f3", 51, '\r').substr(0, 255),
+                    numbered("f2", 51, '^').substr(0, 255),
+                    numbered("s4", 51, '^').substr(0, 255),
+                    "ok0",
+                    "ok1"};
     rows.push_back(carets);
 
     TextRow binary{"binary bytes, NUL included", {}};
@@ -184,10 +202,19 @@ std::vector<TextRow> textRows()
     binary.values.push_back({"ds", std::string("before\0after", 12)});
     binary.values.push_back({"mn", std::string("M0^M1\0M1 rest^M2^M3^M4", 22)});
     binary.values.push_back({"ok", std::string("\x01\x02^\x7f\x80\xff^\x1a^\t", 11)});
-    binary.values.push_back({"f3", std::string("before\x1a" "after EOF char^\x08\x07", 24)});
+    binary.values.push_back({"f3", std::string("before\x1a"
+                                               "after EOF char^\x08\x07",
+                                               24)});
     binary.values.push_back({"s4", std::string(300, '\xff')});
-    binary.shown = {bytes, "before", {"M0", "M1", "", "", ""}, std::string("before\x1a" "after EOF char\r\x08\x07"),
-                    "Compilation not allowed!", std::string(255, '\xff'), "\x01\x02", "\x7f\x80\xff"};
+    binary.shown = {bytes,
+                    "before",
+                    {"M0", "M1", "", "", ""},
+                    std::string("before\x1a"
+                                "after EOF char\r\x08\x07"),
+                    "Compilation not allowed!",
+                    std::string(255, '\xff'),
+                    "\x01\x02",
+                    "\x7f\x80\xff"};
     rows.push_back(binary);
     return rows;
 }
@@ -251,7 +278,8 @@ TEST_F(HostileTextTest, TranslationsOfEveryShapeStayInsideTheirBuffers)
             ASSERT_NE(memchr(slot, 0, 64), nullptr) << "caption slot without terminator";
             EXPECT_EQ(std::string(slot), row.shown.menus[i]);
             if (i >= 2)
-                EXPECT_EQ(testing_support::menuText(popupItem.hSubMenu, GetMenuItemID(popupItem.hSubMenu, i == 2 ? 0 : i - 1)),
+                EXPECT_EQ(testing_support::menuText(popupItem.hSubMenu,
+                                                    GetMenuItemID(popupItem.hSubMenu, i == 2 ? 0 : i - 1)),
                           std::string(slot));
         }
 
@@ -410,7 +438,8 @@ TEST_F(AddInTest, BracketsInEveryPositionOfAnOutputLine)
     std::map<std::string, HWND> documents;
     for (const Line& l : lines)
         if (l.result == 1 && !l.name.empty() && !documents.count(l.name))
-            documents[l.name] = host->openChild(l.name, FILE_TYPE_ASSEMBLY, "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n");
+            documents[l.name] =
+                host->openChild(l.name, FILE_TYPE_ASSEMBLY, "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n");
     for (size_t i = 0; i < lines.size(); ++i) {
         const Line& l = lines[i];
         SCOPED_TRACE(l.text);
@@ -555,7 +584,8 @@ TEST_F(HostileRcTest, NullListKeepsThePreviousFile)
     host->answer(Answer::press(IDOK));
     EXPECT_EQ(host->command(HC_EXPORT_RESOURCE_DEFINITIONS), 1);
     expectFailureShown();
-    EXPECT_EQ(hostsim::readFile(rcInc), previous) << "rc.inc was emptied by a null list and reported as failed";
+    EXPECT_EQ(hostsim::readFile(rcInc), previous)
+        << "rc.inc was emptied by a null list and reported as failed";
 }
 
 TEST_F(HostileRcTest, TargetsThatCannotBeReplacedKeepTheirContent)
@@ -579,19 +609,17 @@ TEST_F(HostileRcTest, TargetsThatCannotBeReplacedKeepTheirContent)
         {"rc.inc held open without sharing",
          [&] {
              hostsim::writeFile(rcInc, previous);
-             lock = CreateFileA(rcInc.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             lock = CreateFileA(rcInc.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
              ASSERT_NE(lock, INVALID_HANDLE_VALUE);
          },
-         [&] { CloseHandle(lock); },
-         [&] { EXPECT_EQ(hostsim::readFile(rcInc), previous); }},
-        {"rc.inc is a folder",
-         [&] { CreateDirectoryA(rcInc.c_str(), nullptr); },
+         [&] { CloseHandle(lock); }, [&] { EXPECT_EQ(hostsim::readFile(rcInc), previous); }},
+        {"rc.inc is a folder", [&] { CreateDirectoryA(rcInc.c_str(), nullptr); },
          [&] { RemoveDirectoryA(rcInc.c_str()); },
          [&] { EXPECT_TRUE(GetFileAttributesA(rcInc.c_str()) & FILE_ATTRIBUTE_DIRECTORY); }},
         {"resource script's folder vanished",
          [&] { host->setResourceScript((vanished + "\\app.rc").c_str()); },
-         [&] { host->setResourceScript(script.c_str()); },
-         [&] { EXPECT_FALSE(fileExists(vanished)); }},
+         [&] { host->setResourceScript(script.c_str()); }, [&] { EXPECT_FALSE(fileExists(vanished)); }},
     };
     for (Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -649,8 +677,8 @@ std::string runProbe(const std::string& hostExe)
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &process);
+    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                  &startup, &process);
     DWORD startError = GetLastError();
     SetEnvironmentVariableA(PROBE_VARIABLE, nullptr);
     if (!started)
@@ -763,7 +791,9 @@ TEST_F(HostilePathTest, ProjectFileAtTheLimitAndBeyond)
             ASSERT_TRUE(n > 0 && n < MAX_PATH + 8);
             const wchar_t* plain = wcsncmp(shortWide, L"\\\\?\\", 4) == 0 ? shortWide + 4 : shortWide;
             char shortFolder[MAX_PATH];
-            ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, plain, -1, shortFolder, sizeof shortFolder, nullptr, nullptr), 0);
+            ASSERT_GT(
+                WideCharToMultiByte(CP_ACP, 0, plain, -1, shortFolder, sizeof shortFolder, nullptr, nullptr),
+                0);
             expected = shortFolder;
         }
         EXPECT_STRCASEEQ(now, expected.c_str()) << "the previous project's folder was " << before;
@@ -787,7 +817,8 @@ TEST_F(HostilePathTest, SourcesAtTheLimitAndBeyond)
         HWND child = host->openChild(source, FILE_TYPE_ASSEMBLY, "a\r\nb\r\nc\r\nd\r\n");
         EXPECT_EQ(host->command(HC_ASSEMBLE), 1);
         std::string out = host->outputText();
-        EXPECT_EQ(out.rfind("\r\n" + toolPath("childproc.exe") + " \"" + source + "\" \r\n\r\n", 0), 0u) << out;
+        EXPECT_EQ(out.rfind("\r\n" + toolPath("childproc.exe") + " \"" + source + "\" \r\n\r\n", 0), 0u)
+            << out;
 
         // Its error line is longer than the 255 characters a double-click reads.
         host->setOutputText(source + " [3]: error: x\r\n");
@@ -832,7 +863,8 @@ TEST_F(HostilePathTest, AssemblerPathAtTheLimitAndBeyond)
         SCOPED_TRACE(length);
         std::string assembler = pathOfLength(tempBase(), length, "fasm.exe");
         makeParents(assembler);
-        CopyFileW(longForm(env("TORDEL_TOOLS") + "\\childproc.exe").c_str(), longForm(assembler).c_str(), FALSE);
+        CopyFileW(longForm(env("TORDEL_TOOLS") + "\\childproc.exe").c_str(), longForm(assembler).c_str(),
+                  FALSE);
         setAssembler(assembler);
         host.reset(new hostsim::Host());
         load();

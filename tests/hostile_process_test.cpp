@@ -189,7 +189,8 @@ TEST_F(HostileProcessTest, SilentNonZeroExitCountsAsFailedBuild)
     EXPECT_FALSE(r.watchdogFired);
     EXPECT_TRUE(host->outputPaneVisible()) << "a crashed assembler hid the output as if all went well";
     EXPECT_TRUE(runGuardAsks()) << "the run command after a crashed assembler was not guarded";
-    EXPECT_NE(host->outputText().find("The assembler ended with exit code 3221225477 (0xC0000005) and reported no error."),
+    EXPECT_NE(host->outputText().find(
+                  "The assembler ended with exit code 3221225477 (0xC0000005) and reported no error."),
               std::string::npos)
         << host->outputText();
 }
@@ -217,8 +218,8 @@ TEST_F(HostileProcessTest, ChildThatClosesItsOutputAndRunsOnReleasesTheHost)
 // once the batch file has ended.
 TEST_F(HostileProcessTest, RunEndsWithTheProcessItStartedWhileAGrandchildHoldsThePipe)
 {
-    std::string text = "@echo off\r\nstart /b \"\" \"" + toolPath("childproc.exe") +
-                       "\" hold:30000\r\necho batch done\r\n";
+    std::string text =
+        "@echo off\r\nstart /b \"\" \"" + toolPath("childproc.exe") + "\" hold:30000\r\necho batch done\r\n";
     Run r = runBatchRedirected(text, 10000);
     EXPECT_NE(host->outputText().find("batch done"), std::string::npos) << host->outputText();
     EXPECT_FALSE(r.watchdogFired) << "the host was blocked " << r.ms
@@ -237,8 +238,8 @@ TEST_F(HostileProcessTest, FiftyMegabytesInner)
     Run r = assembleScript("bytes:" + std::to_string(total), 100000);
     ASSERT_FALSE(r.watchdogFired) << r.ms;
     std::string out = host->outputText();
-    std::string head = "\r\n" + toolPath("childproc.exe") + " \"hold:0\" bytes:" + std::to_string(total) +
-                       "\r\n\r\n";
+    std::string head =
+        "\r\n" + toolPath("childproc.exe") + " \"hold:0\" bytes:" + std::to_string(total) + "\r\n\r\n";
     // The pane keeps the first 16 MB and says how much more there was.
     const unsigned long long shown = 16ull << 20;
     std::string note = "\r\n[" + std::to_string(total - shown) +
@@ -260,13 +261,14 @@ TEST_F(HostileProcessTest, FiftyMegabytesOfOutputLeaveTheHostAlive)
 {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string command = std::string("\"") + self + "\" --gtest_filter=HostileProcessTest.FiftyMegabytesInner";
+    std::string command =
+        std::string("\"") + self + "\" --gtest_filter=HostileProcessTest.FiftyMegabytesInner";
     SetEnvironmentVariableA(FLOOD_VARIABLE, "1");
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                  &process);
+    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                  &startup, &process);
     SetEnvironmentVariableA(FLOOD_VARIABLE, nullptr);
     ASSERT_TRUE(started) << GetLastError();
     DWORD start = GetTickCount();

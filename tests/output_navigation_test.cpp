@@ -137,14 +137,14 @@ TEST_F(NavigationTest, LineFormsDecideTheDocumentAndTheLineIndex)
         {asmPath + " [0]", 1, APP, -1},
         {asmPath + " []", 1, APP, -1},
         {asmPath + " [007]", 1, APP, 6},
-        {asmPath + " [99999]", 1, APP, 99998},              // beyond the end: passed on as it is
-        {asmPath + " [2147483648]", 1, APP, INT32_MAX},     // 2^31
-        {asmPath + " [4294967296]", 1, APP, -1},            // 2^32 wraps to 0
-        {asmPath + " [4294967297]", 1, APP, 0},             // 2^32 + 1 wraps to 1
+        {asmPath + " [99999]", 1, APP, 99998},           // beyond the end: passed on as it is
+        {asmPath + " [2147483648]", 1, APP, INT32_MAX},  // 2^31
+        {asmPath + " [4294967296]", 1, APP, -1},         // 2^32 wraps to 0
+        {asmPath + " [4294967297]", 1, APP, 0},          // 2^32 + 1 wraps to 1
         {asmPath + " [99999999999]", 1, APP, (int32_t)(uint32_t)(99999999999ULL % 4294967296ULL) - 1},
-        {asmPath + " [12] [13]", 1, APP, 11},               // the first bracket counts
-        {"C:\\a[1]\\x.asm [5]", 1, ROOT, 0},                // so a path with '[' is never found
-        {"[12]", 1, NONE, 0},                               // empty file name
+        {asmPath + " [12] [13]", 1, APP, 11},  // the first bracket counts
+        {"C:\\a[1]\\x.asm [5]", 1, ROOT, 0},   // so a path with '[' is never found
+        {"[12]", 1, NONE, 0},                  // empty file name
         {"x[12]", 1, NONE, 0},
         {asmPath + " [12a]", 0, NONE, 0},
         {asmPath + " [12", 0, NONE, 0},
@@ -225,7 +225,8 @@ TEST_F(NavigationTest, LongPathsAreComparedWholeAndNeverCut)
     HWND prefixDoc = openDocument(prefix);
     host->setOutputText(joinLines({longPath + " [3]: error", prefix + " [3]", prefix + "x [3]"}));
 
-    size_t longBefore = host->editorEvents(longDoc).size(), prefixBefore = host->editorEvents(prefixDoc).size();
+    size_t longBefore = host->editorEvents(longDoc).size(),
+           prefixBefore = host->editorEvents(prefixDoc).size();
     EXPECT_EQ(host->doubleClickOutputLine(0), 0);  // 309 characters
     expectUntouched(longDoc, longBefore);
     expectUntouched(prefixDoc, prefixBefore);
@@ -251,7 +252,8 @@ TEST_F(NavigationTest, OnlyTheFirstEnumeratedDocumentWithThePathIsMarked)
     host->setOutputText(path + " [4]: error");
     host->activate(second);
 
-    size_t secondBefore = host->editorEvents(second).size(), otherBefore = host->editorEvents(inOtherSet).size();
+    size_t secondBefore = host->editorEvents(second).size(),
+           otherBefore = host->editorEvents(inOtherSet).size();
     EXPECT_EQ(host->doubleClickOutputLine(0), 1);
     expectJumpedTo(first, 0, 3);
     expectUntouched(second, secondBefore);
@@ -268,7 +270,8 @@ TEST_F(NavigationTest, EachDoubleClickFirstRemovesThePreviousHighlight)
 {
     const std::string path = "C:\\src\\hl.asm";
     HWND doc = openDocument(path);
-    host->setOutputText(joinLines({"banner", path + " [2]:", "  mov ax,", "error: bad.", path + " [5]:", path + " [5"}));
+    host->setOutputText(
+        joinLines({"banner", path + " [2]:", "  mov ax,", "error: bad.", path + " [5]:", path + " [5"}));
     struct Step {
         int line;
         LRESULT result;
@@ -318,9 +321,11 @@ TEST_F(NavigationTest, TheMatchedDocumentBecomesTheActiveChild)
 TEST_F(NavigationTest, NonAsciiPathsMatchByteForByte)
 {
     // Ü and ü in the ANSI code page of the test locale.
-    const std::string path = "C:\\J\xFCrgen\\\xDC" "bung\\main.asm";
+    const std::string path = "C:\\J\xFCrgen\\\xDC"
+                             "bung\\main.asm";
     HWND doc = openDocument(path);
-    HWND folded = openDocument("C:\\J\xFCrgen\\\xFC" "bung\\main.asm");  // differs in letter case only
+    HWND folded = openDocument("C:\\J\xFCrgen\\\xFC"
+                               "bung\\main.asm");  // differs in letter case only
     host->setOutputText(joinLines({"flat assembler", path + " [3]:", "error: x."}));
     ASSERT_EQ(host->outputText(), joinLines({"flat assembler", path + " [3]:", "error: x."}));
     EXPECT_EQ(host->doubleClickOutputLine(1), 1);
@@ -389,9 +394,9 @@ TEST_F(NavigationTest, AnErrorMessageLeadsToTheInnermostPlaceAboveIt)
         Target target;
         int32_t lineIndex;
     } cases[] = {
-        {app + " [3]:", 1, APP, 2},                        // a block at the top of the output
-        {"  mov eax,[12]", 1, NONE, 0},                     // an echoed line with brackets names "  mov eax"
-        {"error: invalid operand.", 1, APP, 2},             // passes over the echoed line
+        {app + " [3]:", 1, APP, 2},              // a block at the top of the output
+        {"  mov eax,[12]", 1, NONE, 0},          // an echoed line with brackets names "  mov eax"
+        {"error: invalid operand.", 1, APP, 2},  // passes over the echoed line
         {"", 0, NONE, 0},
         {"error: a blank line above.", 0, NONE, 0},
         {"flat assembler  version 1.73.30", 0, NONE, 0},
@@ -401,10 +406,10 @@ TEST_F(NavigationTest, AnErrorMessageLeadsToTheInnermostPlaceAboveIt)
         {inc + " [7] mymac [1]:", 1, INC, 6},
         {"  movv ebx,2", 0, NONE, 0},
         {"processed: movv ebx,2", 0, NONE, 0},
-        {"error: illegal instruction.", 1, INC, 6},         // the innermost of two places
-        {"Error: in capitals.", 1, INC, 6},                 // found as the build's search finds it
-        {"error: value [12] out of range.", 1, INC, 6},     // brackets in a message name no file
-        {app + " [9]: error: on a place line.", 1, APP, 8}, // a place line names its own place
+        {"error: illegal instruction.", 1, INC, 6},          // the innermost of two places
+        {"Error: in capitals.", 1, INC, 6},                  // found as the build's search finds it
+        {"error: value [12] out of range.", 1, INC, 6},      // brackets in a message name no file
+        {app + " [9]: error: on a place line.", 1, APP, 8},  // a place line names its own place
         {"error: below a place line not ending in ]:", 1, INC, 6},
         {"usage: fasm <source> [output]", 0, NONE, 0},
     };
@@ -484,7 +489,8 @@ TEST_F(NavigationTest, TheLineABuildHighlightsLeadsToTheMistake)
     std::string project = makeProject("FASM", "highlighted");
     std::string folder = project.substr(0, project.rfind('\\'));
     std::string source = folder + "\\main.asm";
-    const std::string text = "\tnop\r\n\tnop\r\n\tnop\r\n\tmovv eax,1 ; stand-in: error illegal instruction\r\n";
+    const std::string text =
+        "\tnop\r\n\tnop\r\n\tnop\r\n\tmovv eax,1 ; stand-in: error illegal instruction\r\n";
     ASSERT_TRUE(hostsim::writeFile(source, text));
     setAssembler(toolPath("fasm.exe"));
     host->openProject(project);
@@ -523,7 +529,8 @@ protected:
         folder = project.substr(0, project.rfind('\\'));
         for (const std::string& sub : {std::string("inc"), std::string("other"), longFolder})
             ASSERT_TRUE(CreateDirectoryA(path(sub).c_str(), nullptr)) << sub;
-        for (const char* name : {"main.asm", "inc\\macros.inc", "inc\\A Long Include Name.inc", "other\\macros.inc"})
+        for (const char* name :
+             {"main.asm", "inc\\macros.inc", "inc\\A Long Include Name.inc", "other\\macros.inc"})
             ASSERT_TRUE(hostsim::writeFile(path(name), joinLines(documentText))) << name;
         ASSERT_TRUE(hostsim::writeFile(path(longFolder + "\\deep.inc"), joinLines(documentText)));
         host->openProject(project);
@@ -610,7 +617,8 @@ TEST_F(SameFileTest, EveryNameOfAnOpenFileReachesItsDocument)
         {path("other\\macros.inc") + " [3]:", -1, 0},  // same name, another folder, not open
         {path("inc\\missing.inc") + " [3]:", -1, 0},
         {"missing.asm [1]:", -1, 0},
-        {path("bystander.asm").substr(0, path("bystander.asm").size() - 3) + "ASM [1]:", -1, 0},  // open, but no file
+        {path("bystander.asm").substr(0, path("bystander.asm").size() - 3) + "ASM [1]:", -1,
+         0},                             // open, but no file
         {path("inc") + " [3]:", -1, 0},  // a folder
         {path("inc\\") + " [3]:", -1, 0},
         {path("main.asm\\") + " [3]:", -1, 0},
@@ -665,12 +673,19 @@ TEST_F(SameFileTest, LettersBeyondAsciiDifferingInCaseNameTheSameFile)
 {
     // Ü and ü in the ANSI code page of the test locale; the file system
     // folds them as it folds A and a.
-    const std::string upperFolder = path("\xDC" "bung"), lowerFolder = path("\xFC" "bung");
+    const std::string upperFolder = path("\xDC"
+                                         "bung"),
+                      lowerFolder = path("\xFC"
+                                         "bung");
     ASSERT_TRUE(CreateDirectoryA(upperFolder.c_str(), nullptr));
     ASSERT_TRUE(hostsim::writeFile(upperFolder + "\\main.asm", "nop\r\n"));
     HWND doc = openDocument(upperFolder + "\\main.asm");
     HWND bystander = openDocument(path("main.asm"));
-    clickEach({{lowerFolder + "\\MAIN.asm [2]:", 0, 1}, {"\xFC" "bung\\main.asm [3]:", 0, 2}}, {doc}, bystander);
+    clickEach({{lowerFolder + "\\MAIN.asm [2]:", 0, 1},
+               {"\xFC"
+                "bung\\main.asm [3]:",
+                0, 2}},
+              {doc}, bystander);
 }
 
 TEST_F(SameFileTest, AnIncludeWrittenWithSlashAndOtherCaseLeadsToTheIncludedFile)
@@ -695,8 +710,8 @@ TEST_F(SameFileTest, AnIncludeWrittenWithSlashAndOtherCaseLeadsToTheIncludedFile
         HWND target;
         int32_t lineIndex;
     } clicks[] = {
-        {6, 1, macros, 2}, {5, 0, nullptr, 0}, {4, 0, nullptr, 0}, {3, 1, macros, 2},
-        {2, 0, nullptr, 0}, {1, 1, main, 4},   {0, 0, nullptr, 0},
+        {6, 1, macros, 2},  {5, 0, nullptr, 0}, {4, 0, nullptr, 0}, {3, 1, macros, 2},
+        {2, 0, nullptr, 0}, {1, 1, main, 4},    {0, 0, nullptr, 0},
     };
     for (const Click& c : clicks) {
         SCOPED_TRACE("line " + std::to_string(c.line) + ": \"" + output[(size_t)c.line] + "\"");

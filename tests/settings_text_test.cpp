@@ -113,8 +113,8 @@ TEST_F(TextTest, EmptyValuesAndEmptyLanguageFallBackToDefaults)
         const char* value;
         const char* expected;
     } cases[] = {
-        {"Test", "Test", "", DEFAULT_NAME},         // present but empty
-        {"", "", "Ignored", DEFAULT_NAME},           // section "" always gives the default
+        {"Test", "Test", "", DEFAULT_NAME},            // present but empty
+        {"", "", "Ignored", DEFAULT_NAME},             // section "" always gives the default
         {"Test", "Other", "Elsewhere", DEFAULT_NAME},  // missing section
         {"Test", "Test", "Named", "Named"},
     };

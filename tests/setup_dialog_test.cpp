@@ -20,7 +20,8 @@ const std::pair<const char*, const char*> UI_TEXTS[] = {
     {"fn", "FASM support 0.8"},
     {"ds", "Supports compilation using FASM or single BAT"},
     {"ok", "OK^Cancel^Yes^No"},
-    {"mn", "Assemble current^BATCH compilation^Redirect OUT~Shift+Ctrl+R^Execute first BAT~Shift+Ctrl+G^Execute ASM as BAT~Shift+Ctrl+A"},
+    {"mn", "Assemble current^BATCH compilation^Redirect OUT~Shift+Ctrl+R^Execute first "
+           "BAT~Shift+Ctrl+G^Execute ASM as BAT~Shift+Ctrl+A"},
     {"r1", "Allocation memory error"},
     {"r2", "Creating pipe error"},
     {"r3", "Creation process error"},
@@ -146,7 +147,14 @@ TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
         {IDCANCEL, "Button", "Cancel", {110, 42, 55, 14}, WS_TABSTOP, 0, BS_PUSHBUTTON, false},
         {ID_LABEL, "Static", "Full path to the FASM compiler:", {5, 3, 135, 10}, 0, WS_TABSTOP, -1, false},
         {ID_EXPORT_UI, "Button", "Export UI", {51, 42, 55, 14}, WS_TABSTOP, 0, BS_PUSHBUTTON, false},
-        {ID_KEEP_RC, "Button", "Keep automatic rc.inc", {4, 28, 161, 10}, WS_TABSTOP, 0, BS_AUTOCHECKBOX, false},
+        {ID_KEEP_RC,
+         "Button",
+         "Keep automatic rc.inc",
+         {4, 28, 161, 10},
+         WS_TABSTOP,
+         0,
+         BS_AUTOCHECKBOX,
+         false},
         {ID_VERSION, "Static", "V. 0.8c", {6, 44, 23, 12}, 0, WS_TABSTOP, -1, false},
     };
     load();
@@ -250,16 +258,31 @@ TEST_F(SetupTest, TextsFollowTheHostLanguage)
         const char* keep;
         std::string ok, cancel;
     } cases[] = {
-        {"English", {}, "TORDEL setup", "Full path to the FASM compiler:", "Keep automatic rc.inc", "OK", "Cancel"},
+        {"English",
+         {},
+         "TORDEL setup",
+         "Full path to the FASM compiler:",
+         "Keep automatic rc.inc",
+         "OK",
+         "Cancel"},
         {"Deutsch",
          {{"d1", "TORDEL Einrichtung"},
           {"d2", "Voller Pfad zu FASM:"},
           {"d3", "rc.inc automatisch"},
           {"ok", "Gut^Abbrechen^Ja^Nein"}},
-         "TORDEL Einrichtung", "Voller Pfad zu FASM:", "rc.inc automatisch", "Gut", "Abbrechen"},
+         "TORDEL Einrichtung",
+         "Voller Pfad zu FASM:",
+         "rc.inc automatisch",
+         "Gut",
+         "Abbrechen"},
         // Button captions hold 15 characters; an empty field leaves the caption empty.
-        {"Long", {{"ok", longButton + "^"}}, "TORDEL setup", "Full path to the FASM compiler:",
-         "Keep automatic rc.inc", longButton.substr(0, 15), ""},
+        {"Long",
+         {{"ok", longButton + "^"}},
+         "TORDEL setup",
+         "Full path to the FASM compiler:",
+         "Keep automatic rc.inc",
+         longButton.substr(0, 15),
+         ""},
     };
     load();
     for (const Case& c : cases) {
@@ -337,7 +360,8 @@ TEST_F(SetupTest, StoredKeepRcShowsItsLowestBitAndSetsTheLiveFlag)
         const char* stored;  // "": no key
         bool shown;
     } cases[] = {
-        {"0", false}, {"1", true}, {"2", false}, {"3", true}, {"", true}, {"-1", true}, {"abc", false}, {"4", false},
+        {"0", false}, {"1", true},  {"2", false},   {"3", true},
+        {"", true},   {"-1", true}, {"abc", false}, {"4", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("KeepRC '") + c.stored + "'");

@@ -104,10 +104,7 @@ protected:
         return file;
     }
 
-    void setLanguage(const char* language)
-    {
-        writeIni(inst.hostIni, "GENERAL", "UI", language);
-    }
+    void setLanguage(const char* language) { writeIni(inst.hostIni, "GENERAL", "UI", language); }
     void translate(const char* language, const char* key, const char* value)
     {
         writeIni(inst.uiFile, language, key, value);

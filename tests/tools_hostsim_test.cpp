@@ -16,13 +16,15 @@ struct Visit {
     size_t stopAfter = 1000;
 };
 
-LRESULT CALLBACK collect(HWND child, LPARAM user) {
+LRESULT CALLBACK collect(HWND child, LPARAM user)
+{
     auto* v = (Visit*)user;
     v->seen.push_back(child);
     return v->seen.size() < v->stopAfter ? 1 : 0;
 }
 
-std::vector<HWND> enumerate(Host& host, UINT message, size_t stopAfter = 1000) {
+std::vector<HWND> enumerate(Host& host, UINT message, size_t stopAfter = 1000)
+{
     Visit v;
     v.stopAfter = stopAfter;
     SendMessageA(host.frame(), message, (WPARAM)(HostEnumProc)collect, (LPARAM)&v);
@@ -31,19 +33,41 @@ std::vector<HWND> enumerate(Host& host, UINT message, size_t stopAfter = 1000) {
 
 // An in-memory dialog like the add-in's setup dialog: a label with id 0xFFFF
 // (IDC_STATIC), an edit, OK and Cancel.
-std::vector<WORD> setupTemplate() {
+std::vector<WORD> setupTemplate()
+{
     std::vector<WORD> t;
-    auto dword = [&](DWORD v) { t.push_back(LOWORD(v)); t.push_back(HIWORD(v)); };
-    auto text = [&](const wchar_t* s) { do t.push_back(*s); while (*s++); };
-    auto align = [&] { if (t.size() % 2) t.push_back(0); };
+    auto dword = [&](DWORD v) {
+        t.push_back(LOWORD(v));
+        t.push_back(HIWORD(v));
+    };
+    auto text = [&](const wchar_t* s) {
+        do
+            t.push_back(*s);
+        while (*s++);
+    };
+    auto align = [&] {
+        if (t.size() % 2)
+            t.push_back(0);
+    };
     dword(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT);
     dword(0);
     t.push_back(4);  // items
-    t.push_back(0); t.push_back(0); t.push_back(200); t.push_back(80);
-    t.push_back(0); t.push_back(0);  // no menu, default class
+    t.push_back(0);
+    t.push_back(0);
+    t.push_back(200);
+    t.push_back(80);
+    t.push_back(0);
+    t.push_back(0);  // no menu, default class
     text(L"Setup");
-    t.push_back(8); text(L"MS Shell Dlg");
-    struct Item { DWORD style; WORD id; WORD cls; const wchar_t* text; short y; };
+    t.push_back(8);
+    text(L"MS Shell Dlg");
+    struct Item {
+        DWORD style;
+        WORD id;
+        WORD cls;
+        const wchar_t* text;
+        short y;
+    };
     const Item items[] = {
         {WS_CHILD | WS_VISIBLE | SS_LEFT, 0xFFFF, 0x0082, L"Path:", 5},
         {WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 100, 0x0081, L"", 20},
@@ -54,17 +78,23 @@ std::vector<WORD> setupTemplate() {
         align();
         dword(it.style);
         dword(0);
-        t.push_back(5); t.push_back(it.y); t.push_back(100); t.push_back(12);
+        t.push_back(5);
+        t.push_back(it.y);
+        t.push_back(100);
+        t.push_back(12);
         t.push_back(it.id);
-        t.push_back(0xFFFF); t.push_back(it.cls);
+        t.push_back(0xFFFF);
+        t.push_back(it.cls);
         text(it.text);
         t.push_back(0);
     }
     return t;
 }
 
-INT_PTR CALLBACK setupProc(HWND dlg, UINT m, WPARAM w, LPARAM) {
-    if (m == WM_INITDIALOG) return TRUE;
+INT_PTR CALLBACK setupProc(HWND dlg, UINT m, WPARAM w, LPARAM)
+{
+    if (m == WM_INITDIALOG)
+        return TRUE;
     if (m == WM_COMMAND && (LOWORD(w) == IDOK || LOWORD(w) == IDCANCEL)) {
         EndDialog(dlg, LOWORD(w));
         return TRUE;
@@ -72,14 +102,16 @@ INT_PTR CALLBACK setupProc(HWND dlg, UINT m, WPARAM w, LPARAM) {
     return FALSE;
 }
 
-INT_PTR runSetup(HWND owner) {
+INT_PTR runSetup(HWND owner)
+{
     std::vector<WORD> t = setupTemplate();
     return DialogBoxIndirectParamA(GetModuleHandleA(nullptr), (LPCDLGTEMPLATEA)t.data(), owner, setupProc, 0);
 }
 
 }  // namespace
 
-TEST(HostSim, EnumerationRunsInOpeningOrderAndStopsWhenTheCallbackReturnsZero) {
+TEST(HostSim, EnumerationRunsInOpeningOrderAndStopsWhenTheCallbackReturnsZero)
+{
     Host host;
     HWND a = host.openChild("C:\\p\\a.asm", FILE_TYPE_ASSEMBLY, "mov eax, 1\r\n");
     HWND b = host.openChild("C:\\p\\b.asm", FILE_TYPE_ASSEMBLY);
@@ -90,7 +122,8 @@ TEST(HostSim, EnumerationRunsInOpeningOrderAndStopsWhenTheCallbackReturnsZero) {
     EXPECT_EQ(enumerate(host, HM_ENUM_CHILDREN, 1), (std::vector<HWND>{a}));
 }
 
-TEST(HostSim, TheTwoChildSetsAreSeparate) {
+TEST(HostSim, TheTwoChildSetsAreSeparate)
+{
     Host host;
     HWND a = host.openChild("C:\\p\\a.asm", FILE_TYPE_ASSEMBLY);
     HWND o = host.openChild("C:\\p\\o.bat", FILE_TYPE_BATCH, "", true);
@@ -101,7 +134,8 @@ TEST(HostSim, TheTwoChildSetsAreSeparate) {
     EXPECT_EQ(enumerate(host, HM_ENUM_CHILDREN), (std::vector<HWND>{b}));
 }
 
-TEST(HostSim, ChildRecordHoldsEditorTypeAndAPathLongerThanMaxPath) {
+TEST(HostSim, ChildRecordHoldsEditorTypeAndAPathLongerThanMaxPath)
+{
     Host host;
     std::string path = "C:\\" + std::string(400, 'x') + "\\long.asm";
     HWND c = host.openChild(path, FILE_TYPE_ASSEMBLY, "a\r\nb\r\n");
@@ -113,12 +147,15 @@ TEST(HostSim, ChildRecordHoldsEditorTypeAndAPathLongerThanMaxPath) {
     EXPECT_EQ(SendMessageA(rec->editor, EM_LINEINDEX, 1, 0), 3);
 }
 
-TEST(HostSim, ProjectInfoIsZeroAndUntouchedWithoutAProject) {
+TEST(HostSim, ProjectInfoIsZeroAndUntouchedWithoutAProject)
+{
     Host host;
     ProjectInfo info;
-    for (auto& f : info.field) f = "sentinel";
+    for (auto& f : info.field)
+        f = "sentinel";
     EXPECT_EQ(SendMessageA(host.frame(), HM_GET_PROJECT_INFO, (WPARAM)&info, 0), 0);
-    for (auto& f : info.field) EXPECT_STREQ(f, "sentinel");
+    for (auto& f : info.field)
+        EXPECT_STREQ(f, "sentinel");
 
     host.openProject("C:\\p\\app.prj", "-d X=1", nullptr);
     EXPECT_NE(SendMessageA(host.frame(), HM_GET_PROJECT_INFO, (WPARAM)&info, 0), 0);
@@ -131,7 +168,8 @@ TEST(HostSim, ProjectInfoIsZeroAndUntouchedWithoutAProject) {
     EXPECT_EQ(SendMessageA(host.frame(), HM_GET_PROJECT_INFO, (WPARAM)&info, 0), 0);
 }
 
-TEST(HostSim, CommandsReachingTheHostAreRecordedAndSaveAllClearsModified) {
+TEST(HostSim, CommandsReachingTheHostAreRecordedAndSaveAllClearsModified)
+{
     Host host;
     HWND c = host.openChild("C:\\p\\a.asm", FILE_TYPE_ASSEMBLY, "x");
     host.setModified(c, true);
@@ -148,7 +186,8 @@ TEST(HostSim, CommandsReachingTheHostAreRecordedAndSaveAllClearsModified) {
     EXPECT_TRUE(host.isModified(c));
 }
 
-TEST(HostSim, HostRequestsAnswer) {
+TEST(HostSim, HostRequestsAnswer)
+{
     Host host;
     LRESULT first = SendMessageA(host.frame(), HM_NEW_COMMAND_ID, 0, 0);
     EXPECT_EQ(SendMessageA(host.frame(), HM_NEW_COMMAND_ID, 0, 0), first + 1);
@@ -157,11 +196,13 @@ TEST(HostSim, HostRequestsAnswer) {
     EXPECT_EQ(FindWindowExA(host.frame(), nullptr, "msctls_statusbar32", nullptr), host.statusBar());
     SendMessageA(host.statusBar(), SB_SETTEXTA, 4, (LPARAM) "FASM");
     EXPECT_EQ(host.statusText(4), "FASM");
-    EXPECT_EQ(GetMenuState(host.mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, MF_BYCOMMAND) == (UINT)-1, false);
+    EXPECT_EQ(GetMenuState(host.mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, MF_BYCOMMAND) == (UINT)-1,
+              false);
     EXPECT_EQ(GetMenuState(host.mainMenu(), HC_MENU_BEFORE_POPUP, MF_BYCOMMAND) == (UINT)-1, false);
 }
 
-TEST(HostSim, PrivateMessagesAreRecordedAndOutputDoubleClickMovesTheCaret) {
+TEST(HostSim, PrivateMessagesAreRecordedAndOutputDoubleClickMovesTheCaret)
+{
     Host host;
     HWND c = host.openChild("C:\\p\\a.asm", FILE_TYPE_ASSEMBLY, "a\r\nb\r\nc\r\n");
     HWND ed = host.editorOf(c);
@@ -187,7 +228,8 @@ TEST(HostSim, PrivateMessagesAreRecordedAndOutputDoubleClickMovesTheCaret) {
     EXPECT_TRUE(host.outputPaneVisible());
 }
 
-TEST(HostSim, MessageBoxesAreAnsweredFromTheQueueAndRecorded) {
+TEST(HostSim, MessageBoxesAreAnsweredFromTheQueueAndRecorded)
+{
     Host host;
     host.answer(Answer::press(IDNO));
     EXPECT_EQ(MessageBoxA(host.frame(), "Go on?", "Question", MB_YESNO | MB_ICONWARNING), IDNO);
@@ -222,7 +264,8 @@ TEST(HostSim, MessageBoxesAreAnsweredFromTheQueueAndRecorded) {
     EXPECT_EQ(host.pendingAnswers(), 0u);
 }
 
-TEST(HostSim, UnansweredMessageBoxesGetCancelOrTheirOnlyButtonAndCount) {
+TEST(HostSim, UnansweredMessageBoxesGetCancelOrTheirOnlyButtonAndCount)
+{
     Host host;
     EXPECT_EQ(MessageBoxA(host.frame(), "a", "b", MB_YESNOCANCEL | MB_ICONQUESTION), IDCANCEL);
     EXPECT_EQ(MessageBoxA(host.frame(), "a", "b", MB_OK), IDOK);
@@ -232,7 +275,8 @@ TEST(HostSim, UnansweredMessageBoxesGetCancelOrTheirOnlyButtonAndCount) {
     EXPECT_EQ(host.dialogs[1].style, (UINT)MB_OK);
 }
 
-TEST(HostSim, OtherDialogsAreAnsweredByCallbackIncludingANestedOpenDialog) {
+TEST(HostSim, OtherDialogsAreAnsweredByCallbackIncludingANestedOpenDialog)
+{
     Host host;
     std::string typed;
     BOOL opened = TRUE;
@@ -267,7 +311,8 @@ TEST(HostSim, OtherDialogsAreAnsweredByCallbackIncludingANestedOpenDialog) {
     EXPECT_EQ(host.unexpectedDialogs, 1);
 }
 
-TEST(HostSim, AcceleratorsRoundTrip) {
+TEST(HostSim, AcceleratorsRoundTrip)
+{
     Host host;
     EXPECT_FALSE(host.accelerators().empty());
     std::vector<ACCEL> mine = {{FVIRTKEY | FSHIFT | FCONTROL, 'G', 20001}, {FVIRTKEY, VK_F7, 20002}};
@@ -286,7 +331,8 @@ TEST(HostSim, AcceleratorsRoundTrip) {
 
 // Painting needs a shown frame; each WM_PAINT of the output control is
 // counted and runs the callback before the control paints.
-TEST(HostSim, OutputPaintsAreCountedOnlyWhenTheFrameIsShown) {
+TEST(HostSim, OutputPaintsAreCountedOnlyWhenTheFrameIsShown)
+{
     Host host;
     std::vector<int> lengthsSeen;
     host.onOutputPaint = [&] { lengthsSeen.push_back(GetWindowTextLengthA(host.outputControl())); };
@@ -306,7 +352,8 @@ TEST(HostSim, OutputPaintsAreCountedOnlyWhenTheFrameIsShown) {
     EXPECT_EQ(lengthsSeen.back(), 10);
 }
 
-TEST(HostSim, LoadingAMissingAddInFailsCleanly) {
+TEST(HostSim, LoadingAMissingAddInFailsCleanly)
+{
     Host host;
     EXPECT_FALSE(host.loadAddIn("Z:\\nonexistent\\tordel.dll"));
     EXPECT_EQ(host.addIn(), nullptr);

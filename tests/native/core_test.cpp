@@ -60,10 +60,16 @@ std::vector<SplitCase> splitCases()
         {"16 characters are cut to 15", f16 + "^x", 16, 4, {repeat('b', 15), "x", "", ""}},
         {"long last field is cut", "a^b^c^" + f16, 16, 4, {"a", "b", "c", repeat('b', 15)}},
         {"long field in the middle", "a^" + f16 + "z^c", 16, 4, {"a", repeat('b', 15), "c", ""}},
-        {"menu captions", "&Assemble^&Build^&Run^Rc.inc^Setup", 64, 5,
+        {"menu captions",
+         "&Assemble^&Build^&Run^Rc.inc^Setup",
+         64,
+         5,
          {"&Assemble", "&Build", "&Run", "Rc.inc", "Setup"}},
         {"63 characters fit a 64-byte slot", f63 + "^" + f63, 64, 5, {f63, f63, "", "", ""}},
-        {"64 characters are cut to 63", "m^" + f64 + "^" + f64, 64, 5,
+        {"64 characters are cut to 63",
+         "m^" + f64 + "^" + f64,
+         64,
+         5,
          {"m", repeat('d', 63), repeat('d', 63), "", ""}},
         {"extra menu fields ignored", "1^2^3^4^5^6^7", 64, 5, {"1", "2", "3", "4", "5"}},
         {"one-byte slots hold only the terminator", "abc^def", 1, 3, {"", "", ""}},
@@ -160,7 +166,9 @@ TEST(TextsEqual, ExactBytesOnly)
         {"FASM", "fasm", false},
         {"FASM", "FASM ", false},
         {"FAS", "FASM", false},
-        {"C:\\src\\a\xAD" "b.asm", "C:\\src\\ab.asm", false},  // a soft hyphen is not ignorable here
+        {"C:\\src\\a\xAD"
+         "b.asm",
+         "C:\\src\\ab.asm", false},  // a soft hyphen is not ignorable here
         {"J\xDCrgen", "J\xDCrgen", true},
     };
     for (const Case& c : cases) {
@@ -181,21 +189,21 @@ TEST(ConversionsMatch, SameArgumentsInTheSameOrder)
     const Case cases[] = {
         {"Error %lu", "Error %lu", true},
         {"Fehler %lu", "Error %lu", true},
-        {"Fehler %u", "Error %lu", true},       // the same 32-bit number
-        {"Fehler %08lX", "Error %lu", true},    // width and flags may differ
+        {"Fehler %u", "Error %lu", true},     // the same 32-bit number
+        {"Fehler %08lX", "Error %lu", true},  // width and flags may differ
         {"Fehler %-5d!", "Error %lu", true},
-        {"no number", "Error %lu", false},      // one argument fewer
-        {"%lu %lu", "Error %lu", false},        // one more
-        {"Fehler %s", "Error %lu", false},      // a number read as a text pointer
+        {"no number", "Error %lu", false},  // one argument fewer
+        {"%lu %lu", "Error %lu", false},    // one more
+        {"Fehler %s", "Error %lu", false},  // a number read as a text pointer
         {"%s: %u / %u", "%s: command line of %u characters, the limit is %u.", true},
         {"%u: %s / %u", "%s: command line of %u characters, the limit is %u.", false},
-        {"100%% %lu", "Error %lu", true},       // a literal percent sign reads nothing
+        {"100%% %lu", "Error %lu", true},  // a literal percent sign reads nothing
         {"%lu%%", "%lu", true},
-        {"%lu %", "%lu", false},                // a lone '%' at the end
-        {"%lu %q", "%lu", false},               // a conversion the platform does not know
+        {"%lu %", "%lu", false},   // a lone '%' at the end
+        {"%lu %q", "%lu", false},  // a conversion the platform does not know
         {"%.20s", "%s", true},
         {"%ls", "%s", true},
-        {"%I64u", "%lu", false},                // 64 bits: would read two arguments
+        {"%I64u", "%lu", false},  // 64 bits: would read two arguments
         {"", "", true},
         {"plain", "", true},
     };
@@ -208,12 +216,11 @@ TEST(ConversionsMatch, SameArgumentsInTheSameOrder)
 TEST(ParseErrorLine, NameAndIndexFromTheFirstBracket)
 {
     const ParseCase cases[] = {
-        {"colon separator", "C:\\src\\app.asm:[12] error: illegal instruction.", true,
-         "C:\\src\\app.asm", 11},
-        {"separator is whatever precedes the bracket", "C:\\src\\app.asm [3]", true,
-         "C:\\src\\app.asm", 2},
-        {"without separator the last name character is lost", "C:\\src\\app.asm[12]", true,
-         "C:\\src\\app.as", 11},
+        {"colon separator", "C:\\src\\app.asm:[12] error: illegal instruction.", true, "C:\\src\\app.asm",
+         11},
+        {"separator is whatever precedes the bracket", "C:\\src\\app.asm [3]", true, "C:\\src\\app.asm", 2},
+        {"without separator the last name character is lost", "C:\\src\\app.asm[12]", true, "C:\\src\\app.as",
+         11},
         {"first line", "a.asm:[1]", true, "a.asm", 0},
         {"no digits", "C:\\src\\app.asm:[]", true, "C:\\src\\app.asm", -1},
         {"line zero", "C:\\src\\app.asm:[0]", true, "C:\\src\\app.asm", -1},
@@ -238,8 +245,7 @@ TEST(ParseErrorLine, NameAndIndexFromTheFirstBracket)
         {"high byte in the name", "C:\\caf\xe9\\m.asm:[5]", true, "C:\\caf\xe9\\m.asm", 4},
         // A Latin-1 superscript two is no digit, whatever signedness char has.
         {"high byte among the digits", "a:[1\xb2]", false, "", 0},
-        {"NUL byte in the name is just a byte", std::string("a\0b:[9]", 7), true,
-         std::string("a\0b", 3), 8},
+        {"NUL byte in the name is just a byte", std::string("a\0b:[9]", 7), true, std::string("a\0b", 3), 8},
         {"largest int32 index", "a:[2147483648]", true, "a", INT32_MAX},
         // 2147483649 - 1 = 2^31, which reads back as INT32_MIN.
         {"index past int32 turns negative", "a:[2147483649]", true, "a", INT32_MIN},
@@ -274,12 +280,11 @@ TEST(ParseErrorLine, OnlyTheGivenLengthCounts)
         bool ok;
         int32_t index;
     } cases[] = {
-        {full.size(), true, 11},
-        {13, true, 11},   // up to and including ']'
-        {12, false, 0},   // ']' cut off
-        {11, false, 0},   // "[1" only
-        {10, false, 0},   // '[' is the last character
-        {9, false, 0},    // no '[' at all
+        {full.size(), true, 11}, {13, true, 11},  // up to and including ']'
+        {12, false, 0},                           // ']' cut off
+        {11, false, 0},                           // "[1" only
+        {10, false, 0},                           // '[' is the last character
+        {9, false, 0},                            // no '[' at all
         {0, false, 0},
     };
     for (const Case& c : cases) {
@@ -368,8 +373,8 @@ TEST(IsPlaceHeading, OnlyPlacesEndingWithBracketColon)
         {"C:\\p\\inc/macros.inc [3] mymac [2]:", true},
         {"[]:", true},
         {"a [1]:", true},
-        {"  mov eax,[12]", false},       // echoed source line
-        {"  mov eax,[12]:", true},       // would be taken: ends like a heading
+        {"  mov eax,[12]", false},         // echoed source line
+        {"  mov eax,[12]:", true},         // would be taken: ends like a heading
         {"C:\\p\\main.asm [5]: ", false},  // a trailing space is not the assembler's form
         {"C:\\p\\main.asm [5]", false},
         {"C:\\p\\main.asm [5]:x", false},
@@ -419,8 +424,10 @@ TEST(PlaceHeadingAbove, NearestHeadingWithinTheBlock)
         std::vector<std::string> lines;  // the last one is the error message
         int32_t found;
     } cases[] = {
-        {"innermost of a nested block", {"flat assembler", heading, "  mymac", inner, "  movv ebx,2",
-                                         "processed: movv ebx,2", "error: illegal instruction."}, 3},
+        {"innermost of a nested block",
+         {"flat assembler", heading, "  mymac", inner, "  movv ebx,2", "processed: movv ebx,2",
+          "error: illegal instruction."},
+         3},
         {"block at the top of the output", {heading, "  x", "error: x."}, 0},
         {"heading right above", {heading, "error: x."}, 0},
         {"echoed line with brackets is skipped", {heading, "  mov eax,[12]", "error: x."}, 0},
@@ -573,13 +580,11 @@ const CommandCase commandCases[] = {
      "C:\\fasm\\fasm.exe \"C:\\p\\main.asm\" "},
     {"extra options", "C:\\fasm\\fasm.exe", "C:\\p\\main.asm", "C:\\p\\main.exe", "-m 65536",
      "C:\\fasm\\fasm.exe \"C:\\p\\main.asm\"  \"C:\\p\\main.exe\" -m 65536"},
-    {"extra options without output", "fasm", "a.asm", "", "-s a.fas",
-     "fasm \"a.asm\" -s a.fas"},
+    {"extra options without output", "fasm", "a.asm", "", "-s a.fas", "fasm \"a.asm\" -s a.fas"},
     {"null extra", "fasm", "a.asm", "a.bin", nullptr, "fasm \"a.asm\"  \"a.bin\" "},
     {"null assembler and source", nullptr, nullptr, nullptr, nullptr, " \"\" "},
     {"assembler path with spaces stays unquoted", "\"C:\\Program Files\\fasm\\fasm.exe\"",
-     "C:\\my src\\a.asm", "", "",
-     "\"C:\\Program Files\\fasm\\fasm.exe\" \"C:\\my src\\a.asm\" "},
+     "C:\\my src\\a.asm", "", "", "\"C:\\Program Files\\fasm\\fasm.exe\" \"C:\\my src\\a.asm\" "},
 };
 
 TEST(ComposeAssemblerCommand, LayoutOfTheLine)
@@ -587,13 +592,11 @@ TEST(ComposeAssemblerCommand, LayoutOfTheLine)
     for (const CommandCase& c : commandCases) {
         SCOPED_TRACE(c.label);
         auto out = exactBlock(COMMAND_LINE_MAX + 1);
-        const size_t n =
-            composeAssemblerCommand(out.get(), COMMAND_LINE_MAX + 1, c.assembler, c.source,
-                                    c.output, c.extra);
+        const size_t n = composeAssemblerCommand(out.get(), COMMAND_LINE_MAX + 1, c.assembler, c.source,
+                                                 c.output, c.extra);
         EXPECT_EQ(c.expected, std::string(out.get()));
         EXPECT_EQ(c.expected.size(), n);
-        EXPECT_EQ(c.expected.size(), assemblerCommandLength(c.assembler, c.source, c.output,
-                                                            c.extra));
+        EXPECT_EQ(c.expected.size(), assemblerCommandLength(c.assembler, c.source, c.output, c.extra));
     }
 }
 
@@ -605,23 +608,22 @@ TEST(ComposeAssemblerCommand, ExactFitAndOneByteShort)
         {
             SCOPED_TRACE("length + 1 bytes");
             auto out = exactBlock(length + 1);
-            EXPECT_EQ(length, composeAssemblerCommand(out.get(), length + 1, c.assembler,
-                                                      c.source, c.output, c.extra));
+            EXPECT_EQ(length, composeAssemblerCommand(out.get(), length + 1, c.assembler, c.source, c.output,
+                                                      c.extra));
             EXPECT_EQ(c.expected, std::string(out.get(), length));
             EXPECT_EQ('\0', out[length]);
         }
         {
             SCOPED_TRACE("length bytes");
             auto out = exactBlock(length);
-            EXPECT_EQ(0u, composeAssemblerCommand(out.get(), length, c.assembler, c.source,
-                                                  c.output, c.extra));
+            EXPECT_EQ(0u,
+                      composeAssemblerCommand(out.get(), length, c.assembler, c.source, c.output, c.extra));
             EXPECT_EQ('\0', out[0]);
         }
         {
             SCOPED_TRACE("one byte");
             auto out = exactBlock(1);
-            EXPECT_EQ(0u, composeAssemblerCommand(out.get(), 1, c.assembler, c.source,
-                                                  c.output, c.extra));
+            EXPECT_EQ(0u, composeAssemblerCommand(out.get(), 1, c.assembler, c.source, c.output, c.extra));
             EXPECT_EQ('\0', out[0]);
         }
     }
@@ -649,8 +651,8 @@ TEST(ComposeAssemblerCommand, AtTheProcessCommandLineLimit)
         SCOPED_TRACE("extra of " + std::to_string(c.extraLength));
         const std::string extra(c.extraLength, 'x');
         auto out = exactBlock(COMMAND_LINE_MAX + 1);
-        EXPECT_EQ(c.expected, composeAssemblerCommand(out.get(), COMMAND_LINE_MAX + 1, "fasm",
-                                                      "a.asm", "", extra.c_str()));
+        EXPECT_EQ(c.expected, composeAssemblerCommand(out.get(), COMMAND_LINE_MAX + 1, "fasm", "a.asm", "",
+                                                      extra.c_str()));
         EXPECT_EQ(c.expected, strlen(out.get()));
     }
 }
@@ -693,8 +695,7 @@ TEST(FormatDefinitionLine, NameEquId)
         {"high bytes pass unchanged", makeRecord("N\xe4me", 5), "N\xe4me equ 5\r\n"},
         {"64 characters with terminator", makeRecord(name64, 12), name64 + " equ 12\r\n"},
         // No NUL anywhere in the name field: the 65th byte must not appear.
-        {"65 characters without terminator", makeRecord(name64 + "Z", -42),
-         name64 + " equ -42\r\n"},
+        {"65 characters without terminator", makeRecord(name64 + "Z", -42), name64 + " equ -42\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -776,10 +777,10 @@ TEST(AppendAccel, WritesTheSlotAfterTheLast)
 TEST(FindAccel, MatchesFlagsKeyAndCommand)
 {
     const std::vector<AccelEntry> table = {
-        entry(0x09, 0x78, 40010),        // Ctrl+F9
-        entry(0x0D, 'G', 40001, 0xA5),   // Ctrl+Shift+G, garbage pad
-        entry(0x0D, 'G', 40002),         // same keys, other command
-        entry(0x0D, 'G', 40001),         // duplicate of index 1
+        entry(0x09, 0x78, 40010),       // Ctrl+F9
+        entry(0x0D, 'G', 40001, 0xA5),  // Ctrl+Shift+G, garbage pad
+        entry(0x0D, 'G', 40002),        // same keys, other command
+        entry(0x0D, 'G', 40001),        // duplicate of index 1
     };
     struct Case {
         const char* label;
@@ -806,8 +807,7 @@ TEST(FindAccel, MatchesFlagsKeyAndCommand)
 
 TEST(RemoveAccelAt, ClosesTheGap)
 {
-    const AccelEntry a = entry(1, 'A', 1), b = entry(2, 'B', 2), c = entry(3, 'C', 3),
-                     d = entry(4, 'D', 4);
+    const AccelEntry a = entry(1, 'A', 1), b = entry(2, 'B', 2), c = entry(3, 'C', 3), d = entry(4, 'D', 4);
     struct Case {
         const char* label;
         size_t index;

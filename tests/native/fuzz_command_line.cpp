@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (length != expected.size())
         abort();
 
-    const size_t sizes[] = {0, 1, length, length + 1, length + 2 + slack % 8, (size_t)slack,
-                            length > slack ? length - slack : 0};
+    const size_t sizes[] = {
+        0, 1, length, length + 1, length + 2 + slack % 8, (size_t)slack, length > slack ? length - slack : 0};
     for (size_t s : sizes)
         check(s, t, expected);
     return 0;

@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         abort();
 
     if (isPlainFilePath(p)) {
-        const bool drive = length >= 3 && ((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':' &&
-                           separator(p[2]);
+        const bool drive =
+            length >= 3 && ((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':' && separator(p[2]);
         const bool share = length >= 5 && separator(p[0]) && separator(p[1]) && !separator(p[2]);
         if (!drive && !share)
             abort();

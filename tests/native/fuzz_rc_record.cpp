@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             abort();  // "-0"
         value = -value;
     }
-    const uint32_t raw = (uint32_t)record[65] | (uint32_t)record[66] << 8 |
-                         (uint32_t)record[67] << 16 | (uint32_t)record[68] << 24;
+    const uint32_t raw = (uint32_t)record[65] | (uint32_t)record[66] << 8 | (uint32_t)record[67] << 16 |
+                         (uint32_t)record[68] << 24;
     int32_t id;
     memcpy(&id, &raw, sizeof id);
     if (value != id)

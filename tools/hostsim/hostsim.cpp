@@ -18,10 +18,10 @@ namespace {
 // The simulator's own child record: the host's layout, with a path buffer far
 // larger than MAX_PATH so that long paths are stored whole.
 struct SimChildRecord {
-    HWND editor;             // slot 0
-    HostSlot reserved1[2];   // slots 1, 2
-    HostSlot fileType;       // slot 3
-    char fullPath[4096];     // from slot 4
+    HWND editor;            // slot 0
+    HostSlot reserved1[2];  // slots 1, 2
+    HostSlot fileType;      // slot 3
+    char fullPath[4096];    // from slot 4
 };
 static_assert(offsetof(SimChildRecord, editor) == offsetof(ChildRecord, editor), "record layout");
 static_assert(offsetof(SimChildRecord, fileType) == offsetof(ChildRecord, fileType), "record layout");
@@ -55,16 +55,19 @@ const DWORD kTintRop = 0x00A000C9;
 
 HINSTANCE instance() { return GetModuleHandleA(nullptr); }
 
-std::string windowText(HWND h) {
+std::string windowText(HWND h)
+{
     int n = GetWindowTextLengthA(h);
-    if (n <= 0) return std::string();
+    if (n <= 0)
+        return std::string();
     std::string s(n + 1, '\0');
     int got = GetWindowTextA(h, &s[0], n + 1);
     s.resize(got > 0 ? got : 0);
     return s;
 }
 
-std::string className(HWND h) {
+std::string className(HWND h)
+{
     char buf[64] = "";
     GetClassNameA(h, buf, sizeof buf);
     return buf;
@@ -128,10 +131,12 @@ struct Host::Impl {
 
     std::deque<Answer> answers;
 
-    Child* findChild(HWND child) const {
+    Child* findChild(HWND child) const
+    {
         for (auto* list : {&set1, &set2, &closed})
             for (Child* c : *list)
-                if (c->hwnd == child) return c;
+                if (c->hwnd == child)
+                    return c;
         return nullptr;
     }
     void layout();
@@ -156,16 +161,19 @@ struct MessageBoxShape {
     int defaultButton = 0;  // the answer when none is queued
 };
 
-bool visibleChild(HWND dlg, int id) {
+bool visibleChild(HWND dlg, int id)
+{
     HWND c = GetDlgItem(dlg, id);
     return c && (GetWindowLongA(c, GWL_STYLE) & WS_VISIBLE);
 }
 
 // A message box is a dialog with the text static 0xFFFF whose other children
 // are statics and push buttons with the standard ids (IDOK..IDCONTINUE).
-MessageBoxShape examineDialog(HWND dlg) {
+MessageBoxShape examineDialog(HWND dlg)
+{
     MessageBoxShape shape;
-    if (!GetDlgItem(dlg, 0xFFFF)) return shape;
+    if (!GetDlgItem(dlg, 0xFFFF))
+        return shape;
     bool onlyStandard = true;
     HICON icon = nullptr;
     for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -176,51 +184,74 @@ MessageBoxShape examineDialog(HWND dlg) {
             if ((style & SS_TYPEMASK) == SS_ICON && (style & WS_VISIBLE))
                 icon = (HICON)SendMessageA(c, STM_GETICON, 0, 0);
         } else if (lstrcmpiA(cls.c_str(), "Button") == 0) {
-            if (id < IDOK || id > IDCONTINUE) onlyStandard = false;
+            if (id < IDOK || id > IDCONTINUE)
+                onlyStandard = false;
         } else {
             onlyStandard = false;
         }
     }
-    if (!onlyStandard) return shape;
+    if (!onlyStandard)
+        return shape;
     shape.isMessageBox = true;
     auto has = [&](int id) { return visibleChild(dlg, id); };
     UINT buttons = MB_OK;
-    if (has(IDOK) && has(IDCANCEL)) buttons = MB_OKCANCEL;
-    else if (has(IDOK)) buttons = MB_OK;
-    else if (has(IDABORT)) buttons = MB_ABORTRETRYIGNORE;
-    else if (has(IDYES) && has(IDCANCEL)) buttons = MB_YESNOCANCEL;
-    else if (has(IDYES)) buttons = MB_YESNO;
-    else if (has(IDTRYAGAIN)) buttons = MB_CANCELTRYCONTINUE;
-    else if (has(IDRETRY)) buttons = MB_RETRYCANCEL;
+    if (has(IDOK) && has(IDCANCEL))
+        buttons = MB_OKCANCEL;
+    else if (has(IDOK))
+        buttons = MB_OK;
+    else if (has(IDABORT))
+        buttons = MB_ABORTRETRYIGNORE;
+    else if (has(IDYES) && has(IDCANCEL))
+        buttons = MB_YESNOCANCEL;
+    else if (has(IDYES))
+        buttons = MB_YESNO;
+    else if (has(IDTRYAGAIN))
+        buttons = MB_CANCELTRYCONTINUE;
+    else if (has(IDRETRY))
+        buttons = MB_RETRYCANCEL;
     shape.style = buttons;
-    if (has(IDHELP)) shape.style |= MB_HELP;
+    if (has(IDHELP))
+        shape.style |= MB_HELP;
     if (icon) {
-        if (icon == LoadIconA(nullptr, IDI_HAND)) shape.style |= MB_ICONERROR;
-        else if (icon == LoadIconA(nullptr, IDI_EXCLAMATION)) shape.style |= MB_ICONWARNING;
-        else if (icon == LoadIconA(nullptr, IDI_QUESTION)) shape.style |= MB_ICONQUESTION;
-        else if (icon == LoadIconA(nullptr, IDI_ASTERISK)) shape.style |= MB_ICONINFORMATION;
-        else shape.style |= MB_USERICON;
+        if (icon == LoadIconA(nullptr, IDI_HAND))
+            shape.style |= MB_ICONERROR;
+        else if (icon == LoadIconA(nullptr, IDI_EXCLAMATION))
+            shape.style |= MB_ICONWARNING;
+        else if (icon == LoadIconA(nullptr, IDI_QUESTION))
+            shape.style |= MB_ICONQUESTION;
+        else if (icon == LoadIconA(nullptr, IDI_ASTERISK))
+            shape.style |= MB_ICONINFORMATION;
+        else
+            shape.style |= MB_USERICON;
     }
     if (has(IDCANCEL)) {
         shape.defaultButton = IDCANCEL;
     } else {
         static const int order[] = {IDOK, IDYES, IDNO, IDABORT, IDRETRY, IDIGNORE, IDTRYAGAIN, IDCONTINUE};
         for (int id : order)
-            if (has(id)) { shape.defaultButton = id; break; }
-        if (!shape.defaultButton) shape.defaultButton = IDOK;
+            if (has(id)) {
+                shape.defaultButton = id;
+                break;
+            }
+        if (!shape.defaultButton)
+            shape.defaultButton = IDOK;
     }
     return shape;
 }
 
-bool isButtonCommand(WPARAM w, LPARAM l) {
-    if (HIWORD(w) != BN_CLICKED) return false;
-    if (l) return lstrcmpiA(className((HWND)l).c_str(), "Button") == 0;
+bool isButtonCommand(WPARAM w, LPARAM l)
+{
+    if (HIWORD(w) != BN_CLICKED)
+        return false;
+    if (l)
+        return lstrcmpiA(className((HWND)l).c_str(), "Button") == 0;
     return LOWORD(w) >= IDOK && LOWORD(w) <= IDCONTINUE;
 }
 
 // Subclass of every dialog seen: records the last button command as the answer.
 template <bool Wide>
-LRESULT CALLBACK dialogSubclass(HWND h, UINT m, WPARAM w, LPARAM l) {
+LRESULT CALLBACK dialogSubclass(HWND h, UINT m, WPARAM w, LPARAM l)
+{
     WNDPROC orig = (WNDPROC)GetPropA(h, kDlgOrigProp);
     if (m == WM_COMMAND && t_impl && isButtonCommand(w, l)) {
         size_t index = (size_t)(UINT_PTR)GetPropA(h, kDlgIndexProp);
@@ -228,67 +259,88 @@ LRESULT CALLBACK dialogSubclass(HWND h, UINT m, WPARAM w, LPARAM l) {
             t_impl->host->dialogs[index - 1].answer = LOWORD(w);
     }
     if (m == WM_NCDESTROY && orig) {
-        if (Wide) SetWindowLongPtrW(h, GWLP_WNDPROC, (LONG_PTR)orig);
-        else SetWindowLongPtrA(h, GWLP_WNDPROC, (LONG_PTR)orig);
+        if (Wide)
+            SetWindowLongPtrW(h, GWLP_WNDPROC, (LONG_PTR)orig);
+        else
+            SetWindowLongPtrA(h, GWLP_WNDPROC, (LONG_PTR)orig);
         RemovePropA(h, kDlgOrigProp);
         RemovePropA(h, kDlgIndexProp);
     }
-    if (!orig) return Wide ? DefWindowProcW(h, m, w, l) : DefWindowProcA(h, m, w, l);
+    if (!orig)
+        return Wide ? DefWindowProcW(h, m, w, l) : DefWindowProcA(h, m, w, l);
     return Wide ? CallWindowProcW(orig, h, m, w, l) : CallWindowProcA(orig, h, m, w, l);
 }
 
-void CALLBACK dialogTimer(HWND h, UINT, UINT_PTR id, DWORD) {
+void CALLBACK dialogTimer(HWND h, UINT, UINT_PTR id, DWORD)
+{
     KillTimer(h, id);
-    if (!t_impl || !IsWindow(h)) return;
-    if (id == kAnswerTimer) t_impl->answerDialog(h);
-    else if (id == kWatchdogTimer) t_impl->watchdog(h);
+    if (!t_impl || !IsWindow(h))
+        return;
+    if (id == kAnswerTimer)
+        t_impl->answerDialog(h);
+    else if (id == kWatchdogTimer)
+        t_impl->watchdog(h);
 }
 
-LRESULT CALLBACK cbtHook(int code, WPARAM w, LPARAM l) {
+LRESULT CALLBACK cbtHook(int code, WPARAM w, LPARAM l)
+{
     if (code == HCBT_ACTIVATE && t_impl) {
         HWND h = (HWND)w;
-        if (className(h) == "#32770" && !GetPropA(h, kDlgIndexProp)) t_impl->onDialog(h);
+        if (className(h) == "#32770" && !GetPropA(h, kDlgIndexProp))
+            t_impl->onDialog(h);
     }
     return CallNextHookEx(nullptr, code, w, l);
 }
 
 // ---- window procedures -----------------------------------------------------
 
-void recordPrivate(std::vector<EditorEvent>& events, UINT m, WPARAM w, LPARAM l) {
+void recordPrivate(std::vector<EditorEvent>& events, UINT m, WPARAM w, LPARAM l)
+{
     events.push_back(EditorEvent{m, w, l});
 }
 
-void applyDecor(HWND h, LineDecor& d, UINT m, WPARAM w, LPARAM l, bool visible) {
+void applyDecor(HWND h, LineDecor& d, UINT m, WPARAM w, LPARAM l, bool visible)
+{
     int line = (int)w;
     switch (m) {
     case HEM_SETLINEHIGHLIGHT:
-        if (l) d.highlights.insert(line);
-        else d.highlights.erase(line);
+        if (l)
+            d.highlights.insert(line);
+        else
+            d.highlights.erase(line);
         break;
     case HEM_SETLINEMARK:
-        if (l) d.marks[line] = l;
-        else d.marks.erase(line);
+        if (l)
+            d.marks[line] = l;
+        else
+            d.marks.erase(line);
         break;
     case HEM_CLEARMARKS:
         for (auto it = d.marks.begin(); it != d.marks.end();)
             it = (l == 0 || it->second == l) ? d.marks.erase(it) : std::next(it);
         break;
     }
-    if (visible) InvalidateRect(h, nullptr, TRUE);
+    if (visible)
+        InvalidateRect(h, nullptr, TRUE);
 }
 
 // The band a line occupies in the control's client area; false when the
 // line does not exist.
-bool lineBand(HWND h, int line, int& top, int& bottom) {
-    if (line < 0) return false;
+bool lineBand(HWND h, int line, int& top, int& bottom)
+{
+    if (line < 0)
+        return false;
     LRESULT first = SendMessageA(h, EM_LINEINDEX, line, 0);
-    if (first < 0) return false;
+    if (first < 0)
+        return false;
     POINTL pt{0, 0};
     SendMessageA(h, EM_POSFROMCHAR, (WPARAM)&pt, first);
     top = pt.y;
-    LRESULT next = line + 1 < SendMessageA(h, EM_GETLINECOUNT, 0, 0) ? SendMessageA(h, EM_LINEINDEX, line + 1, 0) : -1;
+    LRESULT next =
+        line + 1 < SendMessageA(h, EM_GETLINECOUNT, 0, 0) ? SendMessageA(h, EM_LINEINDEX, line + 1, 0) : -1;
     POINTL np{0, 0};
-    if (next > first) SendMessageA(h, EM_POSFROMCHAR, (WPARAM)&np, next);
+    if (next > first)
+        SendMessageA(h, EM_POSFROMCHAR, (WPARAM)&np, next);
     if (next > first && np.y > pt.y) {
         bottom = np.y;
     } else {
@@ -305,8 +357,10 @@ bool lineBand(HWND h, int line, int& top, int& bottom) {
 }
 
 // Drawn over what the rich edit painted: it knows nothing of these lines.
-void paintDecor(HWND h, const LineDecor& d, bool markMargin) {
-    if (!markMargin && d.marks.empty() && d.highlights.empty()) return;
+void paintDecor(HWND h, const LineDecor& d, bool markMargin)
+{
+    if (!markMargin && d.marks.empty() && d.highlights.empty())
+        return;
     RECT client;
     GetClientRect(h, &client);
     HideCaret(h);
@@ -318,7 +372,8 @@ void paintDecor(HWND h, const LineDecor& d, bool markMargin) {
     }
     auto tint = [&](int line, COLORREF color) {
         int top, bottom;
-        if (!lineBand(h, line, top, bottom) || bottom <= client.top || top >= client.bottom) return;
+        if (!lineBand(h, line, top, bottom) || bottom <= client.top || top >= client.bottom)
+            return;
         HBRUSH b = CreateSolidBrush(color);
         HGDIOBJ old = SelectObject(dc, b);
         PatBlt(dc, client.left, top, client.right - client.left, bottom - top, kTintRop);
@@ -331,17 +386,21 @@ void paintDecor(HWND h, const LineDecor& d, bool markMargin) {
             DeleteObject(red);
         }
     };
-    for (int line : d.highlights) tint(line, kHighlightColor);
-    for (const auto& m : d.marks) tint(m.first, kMarkLineColor);
+    for (int line : d.highlights)
+        tint(line, kHighlightColor);
+    for (const auto& m : d.marks)
+        tint(m.first, kMarkLineColor);
     ReleaseDC(h, dc);
     ShowCaret(h);
 }
 
-bool isPrivateEditorMessage(UINT m) {
+bool isPrivateEditorMessage(UINT m)
+{
     return m == HEM_SETLINEHIGHLIGHT || m == HEM_SETLINEMARK || m == HEM_CLEARMARKS;
 }
 
-LRESULT CALLBACK editorProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+LRESULT CALLBACK editorProc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
     Child* c = (Child*)GetPropA(h, kChildProp);
     Host::Impl* im = (Host::Impl*)GetPropA(h, kImplProp);
     WNDPROC orig = im ? im->editorOrig : nullptr;
@@ -360,20 +419,24 @@ LRESULT CALLBACK editorProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         // rectangle keeps the text clear of the error marker.
         LRESULT r = CallWindowProcA(orig, h, m, w, l);
         RECT fr{kMarkMargin, 1, LOWORD(l), HIWORD(l)};
-        if (fr.right > fr.left) SendMessageA(h, EM_SETRECT, 0, (LPARAM)&fr);
+        if (fr.right > fr.left)
+            SendMessageA(h, EM_SETRECT, 0, (LPARAM)&fr);
         return r;
     }
     if (m == WM_NCDESTROY) {
         RemovePropA(h, kChildProp);
         RemovePropA(h, kImplProp);
-        if (orig) SetWindowLongPtrA(h, GWLP_WNDPROC, (LONG_PTR)orig);
+        if (orig)
+            SetWindowLongPtrA(h, GWLP_WNDPROC, (LONG_PTR)orig);
     }
     return orig ? CallWindowProcA(orig, h, m, w, l) : DefWindowProcA(h, m, w, l);
 }
 
-LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
     Host::Impl* im = (Host::Impl*)GetPropA(h, kImplProp);
-    if (!im) return DefWindowProcA(h, m, w, l);
+    if (!im)
+        return DefWindowProcA(h, m, w, l);
     WNDPROC orig = im->outputOrig;
     if (im->outProc) {
         LRESULT r = im->outProc(h, m, w, l);
@@ -383,10 +446,12 @@ LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l) {
             if (r && im->visible) {
                 HWND active = (HWND)SendMessageA(im->mdiClient, WM_MDIGETACTIVE, 0, 0);
                 HWND ed = active ? GetDlgItem(active, 1) : nullptr;
-                if (ed) SetFocus(ed);
+                if (ed)
+                    SetFocus(ed);
             }
         }
-        if (r) return r;
+        if (r)
+            return r;
     }
     if (isPrivateEditorMessage(m)) {
         recordPrivate(im->outputEvents, m, w, l);
@@ -400,7 +465,8 @@ LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     }
     if (m == WM_PAINT) {
         ++im->outputPaints;
-        if (im->host->onOutputPaint) im->host->onOutputPaint();
+        if (im->host->onOutputPaint)
+            im->host->onOutputPaint();
     }
     if (m == WM_PAINT && im->visible) {
         LRESULT r = CallWindowProcA(orig, h, m, w, l);
@@ -414,25 +480,29 @@ LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return CallWindowProcA(orig, h, m, w, l);
 }
 
-LRESULT CALLBACK paneProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+LRESULT CALLBACK paneProc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
     Host::Impl* im = (Host::Impl*)GetWindowLongPtrA(h, GWLP_USERDATA);
     switch (m) {
     case WM_NCCREATE:
         SetWindowLongPtrA(h, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA*)l)->lpCreateParams);
         break;
     case WM_SIZE:
-        if (im && im->output) MoveWindow(im->output, 0, 0, LOWORD(l), HIWORD(l), TRUE);
+        if (im && im->output)
+            MoveWindow(im->output, 0, 0, LOWORD(l), HIWORD(l), TRUE);
         return 0;
     case WM_WINDOWPOSCHANGED: {
         auto* wp = (WINDOWPOS*)l;
-        if (im && (wp->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))) im->layout();  // shown or hidden
+        if (im && (wp->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)))
+            im->layout();  // shown or hidden
         break;
     }
     }
     return DefWindowProcA(h, m, w, l);
 }
 
-LRESULT CALLBACK childProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+LRESULT CALLBACK childProc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
     switch (m) {
     case WM_CREATE: {
         auto* cs = (CREATESTRUCTA*)l;
@@ -446,8 +516,10 @@ LRESULT CALLBACK childProc(HWND h, UINT m, WPARAM w, LPARAM l) {
                                     WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                                         ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
                                     0, 0, rc.right, rc.bottom, h, (HMENU)1, instance(), nullptr);
-        if (!c->editor) return -1;
-        SendMessageA(c->editor, WM_SETFONT, (WPARAM)(im && im->shownFont ? im->shownFont : GetStockObject(ANSI_FIXED_FONT)), 0);
+        if (!c->editor)
+            return -1;
+        SendMessageA(c->editor, WM_SETFONT,
+                     (WPARAM)(im && im->shownFont ? im->shownFont : GetStockObject(ANSI_FIXED_FONT)), 0);
         SendMessageA(c->editor, EM_EXLIMITTEXT, 0, 64 * 1024 * 1024);
         SetWindowTextA(c->editor, c->text.c_str());
         SendMessageA(c->editor, EM_SETMODIFY, FALSE, 0);
@@ -456,45 +528,54 @@ LRESULT CALLBACK childProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         SetPropA(c->editor, kChildProp, (HANDLE)c);
         SetPropA(c->editor, kImplProp, (HANDLE)im);
         WNDPROC old = (WNDPROC)SetWindowLongPtrA(c->editor, GWLP_WNDPROC, (LONG_PTR)editorProc);
-        if (im && !im->editorOrig) im->editorOrig = old;
+        if (im && !im->editorOrig)
+            im->editorOrig = old;
         SetWindowLongPtrA(h, 0, (LONG_PTR)&c->rec);
         break;
     }
     case WM_SIZE: {
         HWND ed = GetDlgItem(h, 1);
-        if (ed) MoveWindow(ed, 0, 0, LOWORD(l), HIWORD(l), TRUE);
+        if (ed)
+            MoveWindow(ed, 0, 0, LOWORD(l), HIWORD(l), TRUE);
         break;  // DefMDIChildProc must see it too
     }
     case WM_SETFOCUS: {
         HWND ed = GetDlgItem(h, 1);
-        if (ed) SetFocus(ed);
+        if (ed)
+            SetFocus(ed);
         return 0;
     }
     case WM_NCDESTROY:
-        if (t_impl) t_impl->childClosed(h);
+        if (t_impl)
+            t_impl->childClosed(h);
         break;
     }
     return DefMDIChildProcA(h, m, w, l);
 }
 
-LRESULT CALLBACK frameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+LRESULT CALLBACK frameProc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
     Host::Impl* im = (Host::Impl*)GetWindowLongPtrA(h, GWLP_USERDATA);
     if (m == WM_NCCREATE) {
         im = (Host::Impl*)((CREATESTRUCTA*)l)->lpCreateParams;
         SetWindowLongPtrA(h, GWLP_USERDATA, (LONG_PTR)im);
     }
-    if (!im) return DefWindowProcA(h, m, w, l);
+    if (!im)
+        return DefWindowProcA(h, m, w, l);
     // Like the real host: every frame message goes to the add-in first.
     if (im->frameProc) {
         LRESULT r = im->frameProc(h, m, w, l);
-        if (r) return r;
+        if (r)
+            return r;
     }
     return im->ownFrameProc(h, m, w, l);
 }
 
-void registerClasses() {
+void registerClasses()
+{
     static bool done = false;
-    if (done) return;
+    if (done)
+        return;
     done = true;
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
@@ -520,20 +601,23 @@ void registerClasses() {
     RegisterClassExA(&wc);
 }
 
-HFONT menuFont() {
+HFONT menuFont()
+{
     static HFONT font = nullptr;
     if (!font) {
         NONCLIENTMETRICSA ncm{};
         ncm.cbSize = sizeof ncm;
         if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0))
             font = CreateFontIndirectA(&ncm.lfMenuFont);
-        if (!font) font = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+        if (!font)
+            font = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
     }
     return font;
 }
 
 // Splits an owner-drawn caption "Text\tShortcut".
-void splitCaption(const char* caption, std::string& left, std::string& right) {
+void splitCaption(const char* caption, std::string& left, std::string& right)
+{
     const char* tab = strchr(caption, '\t');
     left.assign(caption, tab ? tab - caption : strlen(caption));
     right = tab ? tab + 1 : "";
@@ -543,8 +627,10 @@ void splitCaption(const char* caption, std::string& left, std::string& right) {
 
 // ---- Impl ------------------------------------------------------------------
 
-void Host::Impl::layout() {
-    if (!frame) return;
+void Host::Impl::layout()
+{
+    if (!frame)
+        return;
     RECT rc;
     GetClientRect(frame, &rc);
     int statusHeight = 0;
@@ -555,22 +641,29 @@ void Host::Impl::layout() {
         statusHeight = sr.bottom - sr.top;
     }
     int bottom = rc.bottom - statusHeight;
-    if (bottom < 0) bottom = 0;
+    if (bottom < 0)
+        bottom = 0;
     bool paneShown = pane && (GetWindowLongA(pane, GWL_STYLE) & WS_VISIBLE);
     int paneHeight = paneShown ? kPaneHeight : 0;
-    if (paneHeight > bottom) paneHeight = bottom;
-    if (mdiClient) MoveWindow(mdiClient, 0, 0, rc.right, bottom - paneHeight, TRUE);
-    if (pane && paneShown) MoveWindow(pane, 0, bottom - paneHeight, rc.right, paneHeight, TRUE);
+    if (paneHeight > bottom)
+        paneHeight = bottom;
+    if (mdiClient)
+        MoveWindow(mdiClient, 0, 0, rc.right, bottom - paneHeight, TRUE);
+    if (pane && paneShown)
+        MoveWindow(pane, 0, bottom - paneHeight, rc.right, paneHeight, TRUE);
 }
 
-void Host::Impl::fillProjectInfo() {
-    for (auto& f : info.field) f = kEmpty;
+void Host::Impl::fillProjectInfo()
+{
+    for (auto& f : info.field)
+        f = kEmpty;
     info.field[PROJECT_FIELD_PROJECT_FILE] = projectFile.c_str();
     info.field[PROJECT_FIELD_ASSEMBLER_ARGUMENTS] = argsNull ? nullptr : assemblerArgs.c_str();
     info.field[PROJECT_FIELD_OUTPUT_FILE] = outputNull ? nullptr : outputFile.c_str();
 }
 
-void Host::Impl::childClosed(HWND h) {
+void Host::Impl::childClosed(HWND h)
+{
     for (auto* list : {&set1, &set2}) {
         for (size_t i = 0; i < list->size(); ++i) {
             if ((*list)[i]->hwnd == h) {
@@ -584,7 +677,8 @@ void Host::Impl::childClosed(HWND h) {
     }
 }
 
-void Host::Impl::onDialog(HWND dlg) {
+void Host::Impl::onDialog(HWND dlg)
+{
     DialogSeen seen;
     MessageBoxShape shape = examineDialog(dlg);
     seen.isMessageBox = shape.isMessageBox;
@@ -604,7 +698,8 @@ void Host::Impl::onDialog(HWND dlg) {
     SetTimer(dlg, kAnswerTimer, kAnswerDelayMs, dialogTimer);
 }
 
-void Host::Impl::answerDialog(HWND dlg) {
+void Host::Impl::answerDialog(HWND dlg)
+{
     MessageBoxShape shape = examineDialog(dlg);
     int button = 0;
     if (!answers.empty()) {
@@ -612,7 +707,8 @@ void Host::Impl::answerDialog(HWND dlg) {
         answers.pop_front();
         if (a.action) {
             a.action(dlg);
-            if (IsWindow(dlg)) SetTimer(dlg, kWatchdogTimer, kWatchdogMs, dialogTimer);
+            if (IsWindow(dlg))
+                SetTimer(dlg, kWatchdogTimer, kWatchdogMs, dialogTimer);
             return;
         }
         button = a.button;
@@ -636,38 +732,65 @@ void Host::Impl::answerDialog(HWND dlg) {
 }
 
 // A dialog still shown and enabled long after it was answered: end it.
-void Host::Impl::watchdog(HWND dlg) {
+void Host::Impl::watchdog(HWND dlg)
+{
     LONG style = GetWindowLongA(dlg, GWL_STYLE);
-    if (!(style & WS_VISIBLE)) return;  // ended (EndDialog hides it)
-    if (!IsWindowEnabled(dlg)) {        // a nested modal dialog is open: look again later
+    if (!(style & WS_VISIBLE))
+        return;                   // ended (EndDialog hides it)
+    if (!IsWindowEnabled(dlg)) {  // a nested modal dialog is open: look again later
         SetTimer(dlg, kWatchdogTimer, kWatchdogMs, dialogTimer);
         return;
     }
     host->unexpectedDialogs++;
-    fprintf(stderr, "hostsim: dialog \"%s\" still open after its answer; ending it\n", windowText(dlg).c_str());
+    fprintf(stderr, "hostsim: dialog \"%s\" still open after its answer; ending it\n",
+            windowText(dlg).c_str());
     EndDialog(dlg, IDCANCEL);
 }
 
 // The commands a user of the shown host reaches that tests never send;
 // true when handled here.
-bool Host::Impl::visibleCommand(UINT id) {
+bool Host::Impl::visibleCommand(UINT id)
+{
     const char* name = nullptr;
     switch (id) {
     case HC_SIM_ADDIN_SETUP:
-        if (host->config) host->config(&host->handles, 0);
-        else SendMessageA(status, SB_SETTEXTA, 0, (LPARAM) "no add-in loaded");
+        if (host->config)
+            host->config(&host->handles, 0);
+        else
+            SendMessageA(status, SB_SETTEXTA, 0, (LPARAM) "no add-in loaded");
         return true;
-    case HC_SIM_CASCADE: SendMessageA(mdiClient, WM_MDICASCADE, 0, 0); return true;
-    case HC_SIM_TILE: SendMessageA(mdiClient, WM_MDITILE, MDITILE_VERTICAL, 0); return true;
-    case HC_SIM_EXIT: PostMessageA(frame, WM_CLOSE, 0, 0); return true;
-    case HC_SAVE_ALL: name = "Save all"; break;
-    case HC_COMPILE_RESOURCES: name = "Compile resources"; break;
-    case HC_ASSEMBLE: name = "Assemble"; break;
-    case HC_BUILD: name = "Build"; break;
-    case HC_RUN: name = "Run"; break;
-    case HC_RUN_ALTERNATE: name = "Run with debugger"; break;
-    case HC_EXPORT_RESOURCE_DEFINITIONS: name = "Export resource definitions"; break;
-    default: return false;
+    case HC_SIM_CASCADE:
+        SendMessageA(mdiClient, WM_MDICASCADE, 0, 0);
+        return true;
+    case HC_SIM_TILE:
+        SendMessageA(mdiClient, WM_MDITILE, MDITILE_VERTICAL, 0);
+        return true;
+    case HC_SIM_EXIT:
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+        return true;
+    case HC_SAVE_ALL:
+        name = "Save all";
+        break;
+    case HC_COMPILE_RESOURCES:
+        name = "Compile resources";
+        break;
+    case HC_ASSEMBLE:
+        name = "Assemble";
+        break;
+    case HC_BUILD:
+        name = "Build";
+        break;
+    case HC_RUN:
+        name = "Run";
+        break;
+    case HC_RUN_ALTERNATE:
+        name = "Run with debugger";
+        break;
+    case HC_EXPORT_RESOURCE_DEFINITIONS:
+        name = "Export resource definitions";
+        break;
+    default:
+        return false;
     }
     // The simulator has no compiler or debugger of its own: say that the
     // command got through to the host, which is what the add-in decides.
@@ -676,22 +799,28 @@ bool Host::Impl::visibleCommand(UINT id) {
     return true;
 }
 
-LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
     switch (m) {
     case HM_NEW_COMMAND_ID:
         return nextCommandId++;
     case HM_GET_PROJECT_INFO:
-        if (!projectOpen) return 0;
-        if (w) *(ProjectInfo*)w = info;
+        if (!projectOpen)
+            return 0;
+        if (w)
+            *(ProjectInfo*)w = info;
         return 1;
     case HM_ENUM_CHILDREN:
     case HM_ENUM_OTHER_CHILDREN: {
         auto proc = (HostEnumProc)w;
-        if (!proc) return 0;
+        if (!proc)
+            return 0;
         std::vector<HWND> list;
-        for (Child* c : m == HM_ENUM_CHILDREN ? set1 : set2) list.push_back(c->hwnd);
+        for (Child* c : m == HM_ENUM_CHILDREN ? set1 : set2)
+            list.push_back(c->hwnd);
         for (HWND c : list)
-            if (proc(c, l) == 0) break;
+            if (proc(c, l) == 0)
+                break;
         return 0;
     }
     case HM_UI_FILE_WRITTEN:
@@ -702,14 +831,17 @@ LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         host->hostCommands.push_back(id);
         if (id == HC_SAVE_ALL && !host->saveAllLeavesModified) {
             for (auto* list : {&set1, &set2})
-                for (Child* c : *list) SendMessageA(c->editor, EM_SETMODIFY, FALSE, 0);
+                for (Child* c : *list)
+                    SendMessageA(c->editor, EM_SETMODIFY, FALSE, 0);
         }
-        if (visible && visibleCommand(id)) return 0;
+        if (visible && visibleCommand(id))
+            return 0;
         break;  // DefFrameProc handles the window-menu child ids
     }
     case WM_MEASUREITEM: {
         auto* mi = (MEASUREITEMSTRUCT*)l;
-        if (!mi || mi->CtlType != ODT_MENU) break;
+        if (!mi || mi->CtlType != ODT_MENU)
+            break;
         const char* caption = (const char*)mi->itemData;
         std::string left, right;
         splitCaption(caption ? caption : "", left, right);
@@ -728,7 +860,8 @@ LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     }
     case WM_DRAWITEM: {
         auto* di = (DRAWITEMSTRUCT*)l;
-        if (!di || di->CtlType != ODT_MENU) break;
+        if (!di || di->CtlType != ODT_MENU)
+            break;
         const char* caption = (const char*)di->itemData;
         std::string left, right;
         splitCaption(caption ? caption : "", left, right);
@@ -736,7 +869,9 @@ LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         bool grayed = (di->itemState & (ODS_GRAYED | ODS_DISABLED)) != 0;
         FillRect(di->hDC, &di->rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
         SetBkMode(di->hDC, TRANSPARENT);
-        SetTextColor(di->hDC, GetSysColor(grayed ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+        SetTextColor(di->hDC, GetSysColor(grayed     ? COLOR_GRAYTEXT
+                                          : selected ? COLOR_HIGHLIGHTTEXT
+                                                     : COLOR_MENUTEXT));
         HGDIOBJ old = SelectObject(di->hDC, menuFont());
         RECT r = di->rcItem;
         r.left += GetSystemMetrics(SM_CXMENUCHECK) + 4;
@@ -751,7 +886,8 @@ LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         layout();
         return 0;
     case WM_DESTROY:
-        if (inRun) PostQuitMessage(0);
+        if (inRun)
+            PostQuitMessage(0);
         break;
     }
     return DefFrameProcA(h, mdiClient, m, w, l);
@@ -759,7 +895,8 @@ LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 
 // ---- Host ------------------------------------------------------------------
 
-Host::Host(bool visible) : impl_(new Impl) {
+Host::Host(bool visible) : impl_(new Impl)
+{
     impl_->host = this;
     impl_->visible = visible;
     t_impl = impl_;
@@ -792,7 +929,8 @@ Host::Host(bool visible) : impl_(new Impl) {
     AppendMenuA(resources, MF_STRING, HC_EXPORT_RESOURCE_DEFINITIONS, "&Export resource definitions");
     impl_->windowMenu = CreatePopupMenu();
     AppendMenuA(impl_->windowMenu, MF_STRING, HC_SIM_CASCADE, "&Cascade");
-    if (visible) AppendMenuA(impl_->windowMenu, MF_STRING, HC_SIM_TILE, "&Tile");
+    if (visible)
+        AppendMenuA(impl_->windowMenu, MF_STRING, HC_SIM_TILE, "&Tile");
     impl_->menu = CreateMenu();
     AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)file, "&File");
     AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)make, "&Make");
@@ -805,12 +943,13 @@ Host::Host(bool visible) : impl_(new Impl) {
     }
     AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)impl_->windowMenu, "&Window");
 
-    impl_->frame = CreateWindowExA(0, kFrameClass, "Host simulator", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 10,
-                                   10, 1000, 700, nullptr, impl_->menu, instance(), impl_);
-    if (!impl_->frame) fprintf(stderr, "hostsim: cannot create the frame (error %lu)\n", GetLastError());
+    impl_->frame = CreateWindowExA(0, kFrameClass, "Host simulator", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                   10, 10, 1000, 700, nullptr, impl_->menu, instance(), impl_);
+    if (!impl_->frame)
+        fprintf(stderr, "hostsim: cannot create the frame (error %lu)\n", GetLastError());
 
-    impl_->status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
-                                    impl_->frame, (HMENU)0xCB0, instance(), nullptr);
+    impl_->status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
+                                    0, impl_->frame, (HMENU)0xCB0, instance(), nullptr);
     int parts[5] = {160, 320, 480, 640, -1};
     if (visible) {  // room for the name of the host command that ran last
         parts[0] = 280;
@@ -819,20 +958,22 @@ Host::Host(bool visible) : impl_(new Impl) {
     SendMessageA(impl_->status, SB_SETPARTS, 5, (LPARAM)parts);
 
     CLIENTCREATESTRUCT ccs{impl_->windowMenu, (UINT)kMdiFirstChild};
-    impl_->mdiClient =
-        CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE,
-                        0, 0, 1000, 400, impl_->frame, (HMENU)0xCAC, instance(), &ccs);
+    impl_->mdiClient = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+                                       WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0,
+                                       0, 1000, 400, impl_->frame, (HMENU)0xCAC, instance(), &ccs);
 
-    impl_->pane = CreateWindowExA(0, kPaneClass, "Output", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 400, 1000,
-                                  kPaneHeight, impl_->frame, (HMENU)0xCAD, instance(), impl_);
+    impl_->pane = CreateWindowExA(0, kPaneClass, "Output", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 400,
+                                  1000, kPaneHeight, impl_->frame, (HMENU)0xCAD, instance(), impl_);
     impl_->output = CreateWindowExA(WS_EX_CLIENTEDGE, "RICHEDIT", "",
-                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                        ES_AUTOHSCROLL | ES_NOHIDESEL,
+                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                                        ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
                                     0, 0, 1000, kPaneHeight, impl_->pane, (HMENU)1, instance(), nullptr);
-    if (!impl_->output) fprintf(stderr, "hostsim: cannot create the RICHEDIT output (error %lu)\n", GetLastError());
+    if (!impl_->output)
+        fprintf(stderr, "hostsim: cannot create the RICHEDIT output (error %lu)\n", GetLastError());
     if (visible)  // the stock fixed font is a coarse bitmap face on a screen
-        impl_->shownFont = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New");
+        impl_->shownFont =
+            CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New");
     SendMessageA(impl_->output, WM_SETFONT,
                  (WPARAM)(impl_->shownFont ? impl_->shownFont : GetStockObject(ANSI_FIXED_FONT)), 0);
     SendMessageA(impl_->output, EM_EXLIMITTEXT, 0, 256 * 1024 * 1024);
@@ -868,25 +1009,35 @@ Host::Host(bool visible) : impl_(new Impl) {
     }
 }
 
-Host::~Host() {
+Host::~Host()
+{
     unloadAddIn();
     for (auto* list : {&impl_->set1, &impl_->set2}) {
         std::vector<Child*> copy = *list;
         for (Child* c : copy)
-            if (IsWindow(c->hwnd)) SendMessageA(impl_->mdiClient, WM_MDIDESTROY, (WPARAM)c->hwnd, 0);
+            if (IsWindow(c->hwnd))
+                SendMessageA(impl_->mdiClient, WM_MDIDESTROY, (WPARAM)c->hwnd, 0);
     }
-    if (IsWindow(impl_->frame)) DestroyWindow(impl_->frame);
-    if (impl_->cbtHook) UnhookWindowsHookEx(impl_->cbtHook);
-    if (impl_->accel) DestroyAcceleratorTable(impl_->accel);
-    if (impl_->shownFont) DeleteObject(impl_->shownFont);
+    if (IsWindow(impl_->frame))
+        DestroyWindow(impl_->frame);
+    if (impl_->cbtHook)
+        UnhookWindowsHookEx(impl_->cbtHook);
+    if (impl_->accel)
+        DestroyAcceleratorTable(impl_->accel);
+    if (impl_->shownFont)
+        DeleteObject(impl_->shownFont);
     for (auto* list : {&impl_->set1, &impl_->set2, &impl_->closed})
-        for (Child* c : *list) delete c;
-    if (t_impl == impl_) t_impl = nullptr;
+        for (Child* c : *list)
+            delete c;
+    if (t_impl == impl_)
+        t_impl = nullptr;
     delete impl_;
 }
 
-bool Host::loadAddIn(const std::string& dllPath) {
-    if (impl_->addIn) unloadAddIn();
+bool Host::loadAddIn(const std::string& dllPath)
+{
+    if (impl_->addIn)
+        unloadAddIn();
     HMODULE m = LoadLibraryA(dllPath.c_str());
     if (!m) {
         fprintf(stderr, "hostsim: cannot load %s (error %lu)\n", dllPath.c_str(), GetLastError());
@@ -911,11 +1062,14 @@ bool Host::loadAddIn(const std::string& dllPath) {
     return true;
 }
 
-void Host::unloadAddIn() {
-    if (!impl_->addIn) return;
+void Host::unloadAddIn()
+{
+    if (!impl_->addIn)
+        return;
     impl_->frameProc = impl_->outProc = nullptr;
     frameWindowProc = outWindowProc = nullptr;
-    if (unloadProc) unloadProc();
+    if (unloadProc)
+        unloadProc();
     FreeLibrary(impl_->addIn);
     impl_->addIn = nullptr;
     loadProc = nullptr;
@@ -926,7 +1080,8 @@ void Host::unloadAddIn() {
 
 HMODULE Host::addIn() const { return impl_->addIn; }
 
-void Host::openProject(const std::string& projectFile, const char* assemblerArguments, const char* outputFile) {
+void Host::openProject(const std::string& projectFile, const char* assemblerArguments, const char* outputFile)
+{
     impl_->projectOpen = true;
     impl_->projectFile = projectFile;
     impl_->argsNull = assemblerArguments == nullptr;
@@ -937,14 +1092,16 @@ void Host::openProject(const std::string& projectFile, const char* assemblerArgu
     SendMessageA(frame(), HN_PROJECT_CHANGED, 0, 0);
 }
 
-void Host::closeProject() {
+void Host::closeProject()
+{
     impl_->projectOpen = false;
     SendMessageA(frame(), HN_PROJECT_CHANGED, 0, 0);
 }
 
 ProjectInfo& Host::projectInfo() { return impl_->info; }
 
-HWND Host::openChild(const std::string& fullPath, DWORD fileType, const std::string& text, bool otherSet) {
+HWND Host::openChild(const std::string& fullPath, DWORD fileType, const std::string& text, bool otherSet)
+{
     Child* c = new Child;
     c->otherSet = otherSet;
     c->text = text;
@@ -956,7 +1113,8 @@ HWND Host::openChild(const std::string& fullPath, DWORD fileType, const std::str
     MDICREATESTRUCTA mcs{};
     mcs.szClass = kChildClass;
     std::string title = fullPath.substr(0, 250);
-    if (impl_->visible) title = fullPath.substr(fullPath.find_last_of("\\/") + 1);  // the name is what a user looks for
+    if (impl_->visible)
+        title = fullPath.substr(fullPath.find_last_of("\\/") + 1);  // the name is what a user looks for
     mcs.szTitle = title.c_str();
     mcs.hOwner = instance();
     mcs.x = mcs.y = mcs.cx = mcs.cy = CW_USEDEFAULT;
@@ -972,16 +1130,20 @@ HWND Host::openChild(const std::string& fullPath, DWORD fileType, const std::str
     return h;
 }
 
-void Host::closeChild(HWND child) {
-    if (IsWindow(child)) SendMessageA(impl_->mdiClient, WM_MDIDESTROY, (WPARAM)child, 0);
+void Host::closeChild(HWND child)
+{
+    if (IsWindow(child))
+        SendMessageA(impl_->mdiClient, WM_MDIDESTROY, (WPARAM)child, 0);
     impl_->childClosed(child);  // in case it was not ours or already gone
 }
 
-void Host::setModified(HWND child, bool modified) {
+void Host::setModified(HWND child, bool modified)
+{
     SendMessageA(editorOf(child), EM_SETMODIFY, modified ? TRUE : FALSE, 0);
 }
 
-HWND Host::editorOf(HWND child) const {
+HWND Host::editorOf(HWND child) const
+{
     Child* c = impl_->findChild(child);
     return c ? c->editor : nullptr;
 }
@@ -990,43 +1152,53 @@ HWND Host::activeChild() const { return (HWND)SendMessageA(impl_->mdiClient, WM_
 
 void Host::activate(HWND child) { SendMessageA(impl_->mdiClient, WM_MDIACTIVATE, (WPARAM)child, 0); }
 
-const std::vector<EditorEvent>& Host::editorEvents(HWND child) const {
+const std::vector<EditorEvent>& Host::editorEvents(HWND child) const
+{
     static const std::vector<EditorEvent> none;
     Child* c = impl_->findChild(child);
     return c ? c->events : none;
 }
 
-CHARRANGE Host::editorSelection(HWND child) const {
+CHARRANGE Host::editorSelection(HWND child) const
+{
     CHARRANGE cr{-1, -1};
     HWND ed = editorOf(child);
-    if (ed) SendMessageA(ed, EM_EXGETSEL, 0, (LPARAM)&cr);
+    if (ed)
+        SendMessageA(ed, EM_EXGETSEL, 0, (LPARAM)&cr);
     return cr;
 }
 
-std::vector<HWND> Host::children(bool otherSet) const {
+std::vector<HWND> Host::children(bool otherSet) const
+{
     std::vector<HWND> out;
-    for (Child* c : otherSet ? impl_->set2 : impl_->set1) out.push_back(c->hwnd);
+    for (Child* c : otherSet ? impl_->set2 : impl_->set1)
+        out.push_back(c->hwnd);
     return out;
 }
 
-std::string Host::editorText(HWND child) const {
+std::string Host::editorText(HWND child) const
+{
     HWND ed = editorOf(child);
     return ed ? windowText(ed) : std::string();
 }
 
-int Host::caretLine(HWND child) const {
+int Host::caretLine(HWND child) const
+{
     HWND ed = editorOf(child);
-    if (!ed) return -1;
+    if (!ed)
+        return -1;
     CHARRANGE cr = editorSelection(child);
     return (int)SendMessageA(ed, EM_EXLINEFROMCHAR, 0, cr.cpMin);
 }
 
-bool Host::isModified(HWND child) const {
+bool Host::isModified(HWND child) const
+{
     HWND ed = editorOf(child);
     return ed && SendMessageA(ed, EM_GETMODIFY, 0, 0) != 0;
 }
 
-void Host::setResourceScript(const char* path) {
+void Host::setResourceScript(const char* path)
+{
     if (!path) {
         impl_->scriptPtr = nullptr;
         return;
@@ -1035,12 +1207,14 @@ void Host::setResourceScript(const char* path) {
     impl_->scriptPtr = impl_->scriptStorage.c_str();
 }
 
-void Host::setDefinitions(const std::vector<Definition>& defs) {
+void Host::setDefinitions(const std::vector<Definition>& defs)
+{
     impl_->defs.assign(defs.size() + 1, ResourceDefinition{});
     for (size_t i = 0; i < defs.size(); ++i) {
         ResourceDefinition& r = impl_->defs[i];
         size_t n = defs[i].name.size();
-        if (n > sizeof r.name) n = sizeof r.name;  // a full field has no terminator
+        if (n > sizeof r.name)
+            n = sizeof r.name;  // a full field has no terminator
         memcpy(r.name, defs[i].name.data(), n);
         r.id = defs[i].id;
     }
@@ -1049,15 +1223,18 @@ void Host::setDefinitions(const std::vector<Definition>& defs) {
 
 void Host::setNullDefinitions() { impl_->defsPtr = nullptr; }
 
-LRESULT Host::command(UINT id, bool fromAccelerator) {
+LRESULT Host::command(UINT id, bool fromAccelerator)
+{
     return SendMessageA(frame(), WM_COMMAND, MAKEWPARAM(id, fromAccelerator ? 1 : 0), 0);
 }
 
-LRESULT Host::frameMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Host::frameMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
     return SendMessageA(frame(), message, wParam, lParam);
 }
 
-LRESULT Host::changeLanguage(const std::string& language, WPARAM commandId) {
+LRESULT Host::changeLanguage(const std::string& language, WPARAM commandId)
+{
     WritePrivateProfileStringA("GENERAL", "UI", language.c_str(), hostIniPath().c_str());
     return SendMessageA(frame(), HN_LANGUAGE_COMMAND, commandId, 0);
 }
@@ -1066,10 +1243,12 @@ std::string Host::outputText() const { return windowText(impl_->output); }
 
 void Host::setOutputText(const std::string& text) { SetWindowTextA(impl_->output, text.c_str()); }
 
-LRESULT Host::doubleClickOutputLine(int line) {
+LRESULT Host::doubleClickOutputLine(int line)
+{
     HWND out = impl_->output;
     LRESULT pos = SendMessageA(out, EM_LINEINDEX, line, 0);
-    if (pos < 0) pos = 0;
+    if (pos < 0)
+        pos = 0;
     SendMessageA(out, EM_SETSEL, pos, pos);
     POINTL pt{0, 0};
     SendMessageA(out, EM_POSFROMCHAR, (WPARAM)&pt, pos);
@@ -1080,13 +1259,17 @@ LRESULT Host::doubleClickOutputLine(int line) {
 
 const std::vector<EditorEvent>& Host::outputEvents() const { return impl_->outputEvents; }
 
-int Host::highlightedOutputLine() const {
+int Host::highlightedOutputLine() const
+{
     int line = -1;
     for (size_t i = impl_->highlightEventsFrom; i < impl_->outputEvents.size(); ++i) {
         const EditorEvent& e = impl_->outputEvents[i];
-        if (e.message != HEM_SETLINEHIGHLIGHT) continue;
-        if (e.lParam) line = (int)e.wParam;
-        else if ((int)e.wParam == line) line = -1;
+        if (e.message != HEM_SETLINEHIGHLIGHT)
+            continue;
+        if (e.lParam)
+            line = (int)e.wParam;
+        else if ((int)e.wParam == line)
+            line = -1;
     }
     return line;
 }
@@ -1095,7 +1278,8 @@ int Host::outputPaintCount() const { return impl_->outputPaints; }
 
 bool Host::outputPaneVisible() const { return (GetWindowLongA(impl_->pane, GWL_STYLE) & WS_VISIBLE) != 0; }
 
-std::string Host::statusText(int part) const {
+std::string Host::statusText(int part) const
+{
     LRESULT n = LOWORD(SendMessageA(impl_->status, SB_GETTEXTLENGTHA, part, 0));
     std::string s(n + 1, '\0');
     SendMessageA(impl_->status, SB_GETTEXTA, part, (LPARAM)&s[0]);
@@ -1107,38 +1291,53 @@ void Host::answer(Answer a) { impl_->answers.push_back(std::move(a)); }
 
 size_t Host::pendingAnswers() const { return impl_->answers.size(); }
 
-std::vector<ACCEL> Host::accelerators() const {
+std::vector<ACCEL> Host::accelerators() const
+{
     std::vector<ACCEL> out;
     HACCEL h = *handles.acceleratorVar;
-    if (!h) return out;
+    if (!h)
+        return out;
     int n = CopyAcceleratorTableA(h, nullptr, 0);
-    if (n <= 0) return out;
+    if (n <= 0)
+        return out;
     out.resize(n);
     memset(out.data(), 0, n * sizeof(ACCEL));
     CopyAcceleratorTableA(h, out.data(), n);
     return out;
 }
 
-void Host::setAccelerators(const std::vector<ACCEL>& entries) {
+void Host::setAccelerators(const std::vector<ACCEL>& entries)
+{
     HACCEL old = *handles.acceleratorVar;
     *handles.acceleratorVar =
-        entries.empty() ? nullptr : CreateAcceleratorTableA(const_cast<ACCEL*>(entries.data()), (int)entries.size());
-    if (old) DestroyAcceleratorTable(old);
+        entries.empty() ? nullptr
+                        : CreateAcceleratorTableA(const_cast<ACCEL*>(entries.data()), (int)entries.size());
+    if (old)
+        DestroyAcceleratorTable(old);
 }
 
 HWND Host::statusBar() const { return impl_->status; }
 
-int Host::run() {
+int Host::run()
+{
     impl_->inRun = true;
     MSG msg;
     int result = 0;
     while (true) {
         BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0) { result = (int)msg.wParam; break; }
-        if (got < 0) { result = -1; break; }
-        if (TranslateMDISysAccel(impl_->mdiClient, &msg)) continue;
+        if (got == 0) {
+            result = (int)msg.wParam;
+            break;
+        }
+        if (got < 0) {
+            result = -1;
+            break;
+        }
+        if (TranslateMDISysAccel(impl_->mdiClient, &msg))
+            continue;
         HACCEL table = *handles.acceleratorVar;  // the current value: the add-in replaces it
-        if (table && IsWindow(impl_->frame) && TranslateAcceleratorA(impl_->frame, table, &msg)) continue;
+        if (table && IsWindow(impl_->frame) && TranslateAcceleratorA(impl_->frame, table, &msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
@@ -1149,27 +1348,32 @@ int Host::run() {
 // ---- installation and files ------------------------------------------------
 
 namespace {
-std::string moduleFile() {
+std::string moduleFile()
+{
     std::string s(32768, '\0');
     DWORD n = GetModuleFileNameA(nullptr, &s[0], (DWORD)s.size());
     s.resize(n);
     return s;
 }
-std::string directoryOf(const std::string& path) {
+std::string directoryOf(const std::string& path)
+{
     size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 }  // namespace
 
-std::string hostIniPath() {
+std::string hostIniPath()
+{
     std::string exe = moduleFile();
     size_t slash = exe.find_last_of("\\/");
     size_t dot = exe.find_last_of('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) exe.resize(dot);
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        exe.resize(dot);
     return exe + ".ini";
 }
 
-bool layOutInstallation(Installation& out, const std::string& dllSource) {
+bool layOutInstallation(Installation& out, const std::string& dllSource)
+{
     out.hostExe = moduleFile();
     out.hostIni = hostIniPath();
     out.uiDir = directoryOf(out.hostExe) + "\\ui";
@@ -1181,14 +1385,16 @@ bool layOutInstallation(Installation& out, const std::string& dllSource) {
     std::string source = dllSource;
     if (source.empty()) {
         const char* env = getenv("TORDEL_DLL");
-        if (env) source = env;
+        if (env)
+            source = env;
     }
     if (source.empty()) {
         fprintf(stderr, "hostsim: no add-in DLL given and TORDEL_DLL is not set\n");
         return false;
     }
     std::string base = tempFolder("tordel");
-    if (base.empty()) return false;
+    if (base.empty())
+        return false;
     out.addInsDir = base + "\\AddIns";
     if (!CreateDirectoryA(out.addInsDir.c_str(), nullptr)) {
         fprintf(stderr, "hostsim: cannot create %s (error %lu)\n", out.addInsDir.c_str(), GetLastError());
@@ -1233,28 +1439,36 @@ HMENU submenuBefore(HMENU menu, UINT before)
     return GetSubMenu(owner, at - 1);
 }
 
-std::string readFile(const std::string& path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return std::string();
+std::string readFile(const std::string& path)
+{
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return std::string();
     std::string s;
     char buf[65536];
     DWORD got = 0;
-    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) s.append(buf, got);
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0)
+        s.append(buf, got);
     CloseHandle(f);
     return s;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
+bool writeFile(const std::string& path, const std::string& bytes)
+{
+    HANDLE f =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
     DWORD put = 0;
-    bool ok = bytes.empty() || (WriteFile(f, bytes.data(), (DWORD)bytes.size(), &put, nullptr) && put == bytes.size());
+    bool ok = bytes.empty() ||
+              (WriteFile(f, bytes.data(), (DWORD)bytes.size(), &put, nullptr) && put == bytes.size());
     CloseHandle(f);
     return ok;
 }
 
-std::string tempFolder(const std::string& tag) {
+std::string tempFolder(const std::string& tag)
+{
     char temp[MAX_PATH + 1] = "";
     DWORD n = GetTempPathA(sizeof temp, temp);
     if (n == 0 || n > MAX_PATH) {
@@ -1262,13 +1476,15 @@ std::string tempFolder(const std::string& tag) {
         return std::string();
     }
     std::string base = temp;
-    if (!base.empty() && base.back() != '\\') base += '\\';
+    if (!base.empty() && base.back() != '\\')
+        base += '\\';
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         char name[64];
         snprintf(name, sizeof name, "-%lx-%lx-%u", GetCurrentProcessId(), GetTickCount(), ++counter);
         std::string path = base + tag + name;
-        if (CreateDirectoryA(path.c_str(), nullptr)) return path;
+        if (CreateDirectoryA(path.c_str(), nullptr))
+            return path;
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
             fprintf(stderr, "hostsim: cannot create %s (error %lu)\n", path.c_str(), GetLastError());
             return std::string();

@@ -39,8 +39,18 @@ struct DialogSeen {
 struct Answer {
     int button = 0;                           // IDYES/IDNO/IDOK/IDCANCEL when no callback
     std::function<void(HWND dialog)> action;  // runs inside the modal loop
-    static Answer press(int id) { Answer a; a.button = id; return a; }
-    static Answer run(std::function<void(HWND)> f) { Answer a; a.action = std::move(f); return a; }
+    static Answer press(int id)
+    {
+        Answer a;
+        a.button = id;
+        return a;
+    }
+    static Answer run(std::function<void(HWND)> f)
+    {
+        Answer a;
+        a.action = std::move(f);
+        return a;
+    }
 };
 
 // A private editor or output-control message, as received.
@@ -102,8 +112,8 @@ public:
     // Host command 10003 (save all) clears every editor's modified flag unless this is set.
     bool saveAllLeavesModified = false;
     HWND editorOf(HWND child) const;
-    HWND activeChild() const;       // WM_MDIGETACTIVE
-    void activate(HWND child);      // WM_MDIACTIVATE
+    HWND activeChild() const;   // WM_MDIGETACTIVE
+    void activate(HWND child);  // WM_MDIACTIVATE
     // Every private message each editor received, in order.
     const std::vector<EditorEvent>& editorEvents(HWND child) const;
     // The selection of an editor (EM_EXGETSEL).
@@ -181,6 +191,7 @@ public:
     int run();
 
     struct Impl;
+
 private:
     Impl* impl_;
 };

@@ -44,13 +44,15 @@ using hostsim::Host;
 
 namespace {
 
-int fail(const char* what, const char* arg = "") {
+int fail(const char* what, const char* arg = "")
+{
     fprintf(stderr, "hostsim: %s%s\n", what, arg);
     fflush(stdout);
     return 2;
 }
 
-std::vector<std::string> lines(const std::string& text) {
+std::vector<std::string> lines(const std::string& text)
+{
     std::vector<std::string> out;
     std::string cur;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -58,52 +60,64 @@ std::vector<std::string> lines(const std::string& text) {
         if (c == '\r' || c == '\n') {
             out.push_back(cur);
             cur.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
         } else {
             cur += c;
         }
     }
-    if (!cur.empty()) out.push_back(cur);
+    if (!cur.empty())
+        out.push_back(cur);
     return out;
 }
 
-bool parseInt(const std::string& s, long& v) {
-    if (s.empty()) return false;
+bool parseInt(const std::string& s, long& v)
+{
+    if (s.empty())
+        return false;
     char* end = nullptr;
     v = strtol(s.c_str(), &end, 0);
     return end && *end == 0;
 }
 
-std::string menuCaption(HMENU menu, UINT pos, MENUITEMINFOA& mi) {
+std::string menuCaption(HMENU menu, UINT pos, MENUITEMINFOA& mi)
+{
     char buf[512] = "";
     mi = MENUITEMINFOA{};
     mi.cbSize = sizeof mi;
     mi.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STATE | MIIM_DATA | MIIM_STRING;
     mi.dwTypeData = buf;
     mi.cch = sizeof buf;
-    if (!GetMenuItemInfoA(menu, pos, TRUE, &mi)) return "";
-    if (mi.fType & MFT_OWNERDRAW) return mi.dwItemData ? (const char*)mi.dwItemData : "";
+    if (!GetMenuItemInfoA(menu, pos, TRUE, &mi))
+        return "";
+    if (mi.fType & MFT_OWNERDRAW)
+        return mi.dwItemData ? (const char*)mi.dwItemData : "";
     return buf;
 }
 
-std::string withoutShortcut(std::string s) {
+std::string withoutShortcut(std::string s)
+{
     size_t tab = s.find('\t');
-    if (tab != std::string::npos) s.resize(tab);
+    if (tab != std::string::npos)
+        s.resize(tab);
     std::string out;
     for (char c : s)
-        if (c != '&') out += c;
+        if (c != '&')
+            out += c;
     return out;
 }
 
 // The id of the first menu item whose caption (without '&' and shortcut) is `caption`.
-UINT findMenuCommand(HMENU menu, const std::string& caption) {
+UINT findMenuCommand(HMENU menu, const std::string& caption)
+{
     int n = GetMenuItemCount(menu);
     for (int i = 0; i < n; ++i) {
         MENUITEMINFOA mi;
         std::string text = withoutShortcut(menuCaption(menu, i, mi));
         if (mi.hSubMenu) {
             UINT id = findMenuCommand(mi.hSubMenu, caption);
-            if (id) return id;
+            if (id)
+                return id;
         } else if (!(mi.fType & MFT_SEPARATOR) && lstrcmpiA(text.c_str(), caption.c_str()) == 0) {
             return mi.wID;
         }
@@ -111,87 +125,134 @@ UINT findMenuCommand(HMENU menu, const std::string& caption) {
     return 0;
 }
 
-void printMenu(HMENU menu, int depth) {
+void printMenu(HMENU menu, int depth)
+{
     int n = GetMenuItemCount(menu);
     for (int i = 0; i < n; ++i) {
         MENUITEMINFOA mi;
         std::string text = menuCaption(menu, i, mi);
         for (char& c : text)
-            if (c == '\t') c = ' ';
+            if (c == '\t')
+                c = ' ';
         printf("%*s", depth * 2 + 2, "");
         if (mi.fType & MFT_SEPARATOR) {
             printf("----\n");
             continue;
         }
         printf("%s", text.c_str());
-        if (!mi.hSubMenu) printf("  [%u]", mi.wID);
-        if (mi.fType & MFT_OWNERDRAW) printf("  (owner-drawn)");
-        if (mi.fState & MFS_GRAYED) printf("  (grayed)");
-        if (mi.fState & MFS_CHECKED) printf("  (checked)");
+        if (!mi.hSubMenu)
+            printf("  [%u]", mi.wID);
+        if (mi.fType & MFT_OWNERDRAW)
+            printf("  (owner-drawn)");
+        if (mi.fState & MFS_GRAYED)
+            printf("  (grayed)");
+        if (mi.fState & MFS_CHECKED)
+            printf("  (checked)");
         printf("\n");
-        if (mi.hSubMenu) printMenu(mi.hSubMenu, depth + 1);
+        if (mi.hSubMenu)
+            printMenu(mi.hSubMenu, depth + 1);
     }
 }
 
-std::string keyName(const ACCEL& a) {
+std::string keyName(const ACCEL& a)
+{
     std::string s;
-    if (a.fVirt & FCONTROL) s += "Ctrl+";
-    if (a.fVirt & FSHIFT) s += "Shift+";
-    if (a.fVirt & FALT) s += "Alt+";
+    if (a.fVirt & FCONTROL)
+        s += "Ctrl+";
+    if (a.fVirt & FSHIFT)
+        s += "Shift+";
+    if (a.fVirt & FALT)
+        s += "Alt+";
     char buf[16];
-    if (!(a.fVirt & FVIRTKEY)) snprintf(buf, sizeof buf, "'%c'", (char)a.key);
-    else if (a.key >= VK_F1 && a.key <= VK_F24) snprintf(buf, sizeof buf, "F%d", a.key - VK_F1 + 1);
-    else if ((a.key >= '0' && a.key <= '9') || (a.key >= 'A' && a.key <= 'Z')) snprintf(buf, sizeof buf, "%c", a.key);
-    else snprintf(buf, sizeof buf, "VK_0x%02X", a.key);
+    if (!(a.fVirt & FVIRTKEY))
+        snprintf(buf, sizeof buf, "'%c'", (char)a.key);
+    else if (a.key >= VK_F1 && a.key <= VK_F24)
+        snprintf(buf, sizeof buf, "F%d", a.key - VK_F1 + 1);
+    else if ((a.key >= '0' && a.key <= '9') || (a.key >= 'A' && a.key <= 'Z'))
+        snprintf(buf, sizeof buf, "%c", a.key);
+    else
+        snprintf(buf, sizeof buf, "VK_0x%02X", a.key);
     return s + buf;
 }
 
-const char* eventName(UINT m) {
+const char* eventName(UINT m)
+{
     switch (m) {
-    case HEM_SETLINEHIGHLIGHT: return "highlight";
-    case HEM_SETLINEMARK: return "mark";
-    case HEM_CLEARMARKS: return "clear-marks";
+    case HEM_SETLINEHIGHLIGHT:
+        return "highlight";
+    case HEM_SETLINEMARK:
+        return "mark";
+    case HEM_CLEARMARKS:
+        return "clear-marks";
     }
     return "?";
 }
 
-std::string styleText(UINT style) {
-    static const char* buttons[] = {"OK", "OK/Cancel", "Abort/Retry/Ignore", "Yes/No/Cancel",
+std::string styleText(UINT style)
+{
+    static const char* buttons[] = {"OK",     "OK/Cancel",    "Abort/Retry/Ignore",      "Yes/No/Cancel",
                                     "Yes/No", "Retry/Cancel", "Cancel/TryAgain/Continue"};
     std::string s = (style & MB_TYPEMASK) < 7 ? buttons[style & MB_TYPEMASK] : "?";
     switch (style & MB_ICONMASK) {
-    case MB_ICONERROR: s += ", error icon"; break;
-    case MB_ICONWARNING: s += ", warning icon"; break;
-    case MB_ICONQUESTION: s += ", question icon"; break;
-    case MB_ICONINFORMATION: s += ", information icon"; break;
+    case MB_ICONERROR:
+        s += ", error icon";
+        break;
+    case MB_ICONWARNING:
+        s += ", warning icon";
+        break;
+    case MB_ICONQUESTION:
+        s += ", question icon";
+        break;
+    case MB_ICONINFORMATION:
+        s += ", information icon";
+        break;
     }
     return s;
 }
 
-const char* buttonName(int id) {
+const char* buttonName(int id)
+{
     switch (id) {
-    case IDOK: return "OK";
-    case IDCANCEL: return "Cancel";
-    case IDABORT: return "Abort";
-    case IDRETRY: return "Retry";
-    case IDIGNORE: return "Ignore";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    case 0: return "(none)";
+    case IDOK:
+        return "OK";
+    case IDCANCEL:
+        return "Cancel";
+    case IDABORT:
+        return "Abort";
+    case IDRETRY:
+        return "Retry";
+    case IDIGNORE:
+        return "Ignore";
+    case IDYES:
+        return "Yes";
+    case IDNO:
+        return "No";
+    case 0:
+        return "(none)";
     }
     return "other";
 }
 
-UINT commandId(Host& host, const std::string& arg) {
-    static const struct { const char* name; UINT id; } names[] = {
-        {"build", HC_BUILD}, {"assemble", HC_ASSEMBLE}, {"run", HC_RUN}, {"run-debug", HC_RUN_ALTERNATE},
-        {"save-all", HC_SAVE_ALL}, {"compile-rc", HC_COMPILE_RESOURCES},
+UINT commandId(Host& host, const std::string& arg)
+{
+    static const struct {
+        const char* name;
+        UINT id;
+    } names[] = {
+        {"build", HC_BUILD},
+        {"assemble", HC_ASSEMBLE},
+        {"run", HC_RUN},
+        {"run-debug", HC_RUN_ALTERNATE},
+        {"save-all", HC_SAVE_ALL},
+        {"compile-rc", HC_COMPILE_RESOURCES},
         {"export-rc", HC_EXPORT_RESOURCE_DEFINITIONS},
     };
     long v;
-    if (parseInt(arg, v)) return (UINT)v;
+    if (parseInt(arg, v))
+        return (UINT)v;
     for (auto& n : names)
-        if (arg == n.name) return n.id;
+        if (arg == n.name)
+            return n.id;
     return findMenuCommand(host.mainMenu(), arg);
 }
 
@@ -202,33 +263,40 @@ struct State {
     size_t dialogsPrinted = 0;
 };
 
-void writeSettings(Host& host, State& st, const std::string& dllPath) {
+void writeSettings(Host& host, State& st, const std::string& dllPath)
+{
     std::string dir = dllPath.substr(0, dllPath.find_last_of("\\/") + 1);
     for (const std::string& kv : st.pendingSettings) {
         size_t eq = kv.find('=');
-        WritePrivateProfileStringA("FASM", kv.substr(0, eq).c_str(), eq == std::string::npos ? "" : kv.substr(eq + 1).c_str(),
+        WritePrivateProfileStringA("FASM", kv.substr(0, eq).c_str(),
+                                   eq == std::string::npos ? "" : kv.substr(eq + 1).c_str(),
                                    (dir + "ZIVevUde.Ini").c_str());
     }
     st.pendingSettings.clear();
 }
 
-bool loadDll(Host& host, State& st, const std::string& path) {
+bool loadDll(Host& host, State& st, const std::string& path)
+{
     writeSettings(host, st, path);
-    if (!host.loadAddIn(path)) return false;
+    if (!host.loadAddIn(path))
+        return false;
     printf("loaded %s\n", path.c_str());
     return true;
 }
 
-void print(Host& host, State& st, const std::string& what) {
+void print(Host& host, State& st, const std::string& what)
+{
     if (what == "status") {
         // Part 4 is the add-in's; the others show only what the host put there.
         for (int i = 0; i < 5; ++i)
-            if (i == 4 || !host.statusText(i).empty()) printf("status bar part %d: %s\n", i, host.statusText(i).c_str());
+            if (i == 4 || !host.statusText(i).empty())
+                printf("status bar part %d: %s\n", i, host.statusText(i).c_str());
     } else if (what == "output") {
         std::vector<std::string> ls = lines(host.outputText());
         int hl = host.highlightedOutputLine();
         printf("output (%s):\n", host.outputPaneVisible() ? "pane shown" : "pane hidden");
-        for (size_t i = 0; i < ls.size(); ++i) printf("%s%s\n", (int)i == hl ? ">> " : "   ", ls[i].c_str());
+        for (size_t i = 0; i < ls.size(); ++i)
+            printf("%s%s\n", (int)i == hl ? ">> " : "   ", ls[i].c_str());
     } else if (what == "editors") {
         HWND active = host.activeChild();
         for (int set = 0; set < 2; ++set) {
@@ -236,13 +304,15 @@ void print(Host& host, State& st, const std::string& what) {
                 auto* rec = childRecordOf(c);
                 printf("editor %s (type %lu%s%s%s), caret line %d\n", rec ? rec->fullPath : "?",
                        rec ? (unsigned long)rec->fileType : 0ul, set ? ", other set" : "",
-                       host.isModified(c) ? ", modified" : "", c == active ? ", active" : "", host.caretLine(c));
+                       host.isModified(c) ? ", modified" : "", c == active ? ", active" : "",
+                       host.caretLine(c));
                 for (const hostsim::EditorEvent& e : host.editorEvents(c))
                     printf("  %s %ld %ld\n", eventName(e.message), (long)e.wParam, (long)e.lParam);
             }
         }
     } else if (what == "accel") {
-        for (const ACCEL& a : host.accelerators()) printf("accel %s -> %u\n", keyName(a).c_str(), a.cmd);
+        for (const ACCEL& a : host.accelerators())
+            printf("accel %s -> %u\n", keyName(a).c_str(), a.cmd);
     } else if (what == "menu") {
         printf("menu:\n");
         printMenu(host.mainMenu(), 0);
@@ -271,7 +341,8 @@ void print(Host& host, State& st, const std::string& what) {
         std::string folder(dll);
         folder.resize(folder.find_last_of('\\') + 1);
         char name[256] = "", description[256] = "";
-        if (host.getData) host.getData(name, description);
+        if (host.getData)
+            host.getData(name, description);
         printf("add-in: %s - %s\n", name, description);
         printf("host INI (language GENERAL/UI): %s\n", hostsim::hostIniPath().c_str());
         printf("UI file (written by Export UI): %s\n",
@@ -279,7 +350,8 @@ void print(Host& host, State& st, const std::string& what) {
         printf("add-ins INI (FASM/PATH, KeepRC): %sZIVevUde.Ini\n", folder.c_str());
     } else if (what == "commands") {
         printf("host commands:");
-        for (UINT id : host.hostCommands) printf(" %u", id);
+        for (UINT id : host.hostCommands)
+            printf(" %u", id);
         printf("\n");
     } else {
         fprintf(stderr, "hostsim: unknown --print %s\n", what.c_str());
@@ -300,32 +372,41 @@ struct Scene {
 Scene g_scene;
 const UINT kSceneTickMs = 100;
 
-char mnemonicOf(const std::string& caption) {
+char mnemonicOf(const std::string& caption)
+{
     size_t amp = caption.find('&');
-    return amp != std::string::npos && amp + 1 < caption.size() ? caption[amp + 1] : caption.empty() ? 0 : caption[0];
+    return amp != std::string::npos && amp + 1 < caption.size() ? caption[amp + 1]
+           : caption.empty()                                    ? 0
+                                                                : caption[0];
 }
 
-int visibleMenuWindows() {
+int visibleMenuWindows()
+{
     int n = 0;
-    for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w; w = FindWindowExA(nullptr, w, "#32768", nullptr))
-        if (IsWindowVisible(w)) ++n;
+    for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w;
+         w = FindWindowExA(nullptr, w, "#32768", nullptr))
+        if (IsWindowVisible(w))
+            ++n;
     return n;
 }
 
-void postKey(HWND to, UINT vk) {
+void postKey(HWND to, UINT vk)
+{
     PostMessageA(to, WM_KEYDOWN, vk, 1);
     PostMessageA(to, WM_KEYUP, vk, 0xC0000001);
 }
 
 // A thread timer: it keeps firing inside the menu's and the dialog's own
 // message loops, which is where the later steps happen.
-void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD)
+{
     Scene& s = g_scene;
     HWND frame = s.host->frame();
     ++s.ticks;
     switch (s.step) {
     case Scene::Mapping:
-        if (s.ticks < 5) return;  // let the X server map and paint the frame
+        if (s.ticks < 5)
+            return;  // let the X server map and paint the frame
         s.ticks = 0;
         s.step = !s.menuPath.empty() ? Scene::OpenMenu : s.showConfig ? Scene::OpenConfig : Scene::Settle;
         return;
@@ -337,7 +418,8 @@ void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD) {
             if (mi.hSubMenu && lstrcmpiA(withoutShortcut(caption).c_str(), s.menuPath[0].c_str()) == 0) {
                 s.popup = mi.hSubMenu;
                 // Alt plus the item's letter, as the keyboard interface sends it.
-                PostMessageA(frame, WM_SYSCOMMAND, SC_KEYMENU, (LPARAM)(unsigned char)tolower(mnemonicOf(caption)));
+                PostMessageA(frame, WM_SYSCOMMAND, SC_KEYMENU,
+                             (LPARAM)(unsigned char)tolower(mnemonicOf(caption)));
                 break;
             }
         }
@@ -352,15 +434,20 @@ void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD) {
     }
     case Scene::WalkMenu: {
         if (visibleMenuWindows() < 1) {
-            if (s.ticks > 30) { fprintf(stderr, "hostsim: the menu did not open\n"); s.step = Scene::Settle; }
+            if (s.ticks > 30) {
+                fprintf(stderr, "hostsim: the menu did not open\n");
+                s.step = Scene::Settle;
+            }
             return;
         }
         int n = GetMenuItemCount(s.popup), target = -1, hilite = -1;
         for (int i = 0; i < n; ++i) {
             MENUITEMINFOA mi;
             std::string caption = withoutShortcut(menuCaption(s.popup, i, mi));
-            if (lstrcmpiA(caption.c_str(), s.menuPath[1].c_str()) == 0) target = i;
-            if (GetMenuState(s.popup, i, MF_BYPOSITION) & MF_HILITE) hilite = i;
+            if (lstrcmpiA(caption.c_str(), s.menuPath[1].c_str()) == 0)
+                target = i;
+            if (GetMenuState(s.popup, i, MF_BYPOSITION) & MF_HILITE)
+                hilite = i;
         }
         if (target < 0 || s.ticks > 40) {
             fprintf(stderr, "hostsim: cannot reach \"%s\" in the menu\n", s.menuPath[1].c_str());
@@ -386,7 +473,8 @@ void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD) {
         PostMessageA(frame, WM_COMMAND, hostsim::HC_SIM_ADDIN_SETUP, 0);
         return;
     case Scene::Settle:
-        if (s.ticks < 8) return;
+        if (s.ticks < 8)
+            return;
         printf("hostsim: shown\n");
         fflush(stdout);
         s.step = Scene::Done;
@@ -397,27 +485,36 @@ void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
-void CALLBACK exitTick(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK exitTick(HWND, UINT, UINT_PTR, DWORD)
+{
     fflush(stdout);
     fflush(stderr);
     ExitProcess(0);
 }
 
-void arrange(Host& host, const std::string& how) {
+void arrange(Host& host, const std::string& how)
+{
     HWND mdi = host.mdiClient();
-    if (how == "cascade") SendMessageA(mdi, WM_MDICASCADE, 0, 0);
-    else if (how == "tile") SendMessageA(mdi, WM_MDITILE, MDITILE_VERTICAL, 0);
-    else if (how == "tile-across") SendMessageA(mdi, WM_MDITILE, MDITILE_HORIZONTAL, 0);
-    else if (how == "maximize") SendMessageA(mdi, WM_MDIMAXIMIZE, (WPARAM)host.activeChild(), 0);
-    else fprintf(stderr, "hostsim: unknown --arrange %s\n", how.c_str());
+    if (how == "cascade")
+        SendMessageA(mdi, WM_MDICASCADE, 0, 0);
+    else if (how == "tile")
+        SendMessageA(mdi, WM_MDITILE, MDITILE_VERTICAL, 0);
+    else if (how == "tile-across")
+        SendMessageA(mdi, WM_MDITILE, MDITILE_HORIZONTAL, 0);
+    else if (how == "maximize")
+        SendMessageA(mdi, WM_MDIMAXIMIZE, (WPARAM)host.activeChild(), 0);
+    else
+        fprintf(stderr, "hostsim: unknown --arrange %s\n", how.c_str());
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     bool visible = false;
     for (int i = 1; i < argc; ++i)
-        if (strcmp(argv[i], "--visible") == 0) visible = true;
+        if (strcmp(argv[i], "--visible") == 0)
+            visible = true;
     // Before anything can block (a dialog of --config waits for its user).
     for (int i = 1; i + 1 < argc; ++i) {
         long ms;
@@ -425,27 +522,33 @@ int main(int argc, char** argv) {
             SetTimer(nullptr, 0, (UINT)ms, exitTick);
     }
     for (int i = 1; i < argc; ++i)
-        if (visible && strcmp(argv[i], "--steady-caret") == 0) SetCaretBlinkTime(INFINITE);
+        if (visible && strcmp(argv[i], "--steady-caret") == 0)
+            SetCaretBlinkTime(INFINITE);
     Host host(visible);
     State st;
     g_scene.host = &host;
 
     for (int i = 1; i < argc; ++i) {
         std::string opt = argv[i];
-        if (opt == "--visible") continue;
-        if (i + 1 >= argc && opt != "--dblclick-error" && opt != "--config" && opt != "--export-ui" && opt != "--unload" &&
-            opt != "--close-project" && opt != "--show-config" && opt != "--steady-caret")
+        if (opt == "--visible")
+            continue;
+        if (i + 1 >= argc && opt != "--dblclick-error" && opt != "--config" && opt != "--export-ui" &&
+            opt != "--unload" && opt != "--close-project" && opt != "--show-config" &&
+            opt != "--steady-caret")
             return fail("missing value after ", opt.c_str());
         std::string val = (i + 1 < argc) ? argv[i + 1] : "";
         if (opt == "--dll") {
             ++i;
-            if (!loadDll(host, st, val)) return fail("cannot load the add-in ", val.c_str());
+            if (!loadDll(host, st, val))
+                return fail("cannot load the add-in ", val.c_str());
         } else if (opt == "--install") {
             ++i;
             hostsim::Installation inst;
-            if (!hostsim::layOutInstallation(inst, val)) return fail("cannot lay out the installation for ", val.c_str());
+            if (!hostsim::layOutInstallation(inst, val))
+                return fail("cannot lay out the installation for ", val.c_str());
             printf("installed %s (host INI %s)\n", inst.dllPath.c_str(), inst.hostIni.c_str());
-            if (!loadDll(host, st, inst.dllPath)) return fail("cannot load the add-in ", inst.dllPath.c_str());
+            if (!loadDll(host, st, inst.dllPath))
+                return fail("cannot load the add-in ", inst.dllPath.c_str());
         } else if (opt == "--setting") {
             ++i;
             st.pendingSettings.push_back(val);
@@ -468,20 +571,26 @@ int main(int argc, char** argv) {
         } else if (opt == "--open" || opt == "--open-other") {
             ++i;
             size_t colon = val.find(':');
-            if (colon == std::string::npos) return fail("--open wants <type>:<path>, got ", val.c_str());
+            if (colon == std::string::npos)
+                return fail("--open wants <type>:<path>, got ", val.c_str());
             std::string type = val.substr(0, colon), path = val.substr(colon + 1);
             long t = 0;
-            if (type == "asm") t = FILE_TYPE_ASSEMBLY;
-            else if (type == "rc") t = FILE_TYPE_RESOURCE_SCRIPT;
-            else if (type == "bat") t = FILE_TYPE_BATCH;
-            else if (!parseInt(type, t)) return fail("unknown file type ", type.c_str());
+            if (type == "asm")
+                t = FILE_TYPE_ASSEMBLY;
+            else if (type == "rc")
+                t = FILE_TYPE_RESOURCE_SCRIPT;
+            else if (type == "bat")
+                t = FILE_TYPE_BATCH;
+            else if (!parseInt(type, t))
+                return fail("unknown file type ", type.c_str());
             if (!host.openChild(path, (DWORD)t, hostsim::readFile(path), opt == "--open-other"))
                 return fail("cannot open ", path.c_str());
         } else if (opt == "--activate") {
             ++i;
             long n;
             std::vector<HWND> all = host.children(false);
-            if (!parseInt(val, n) || n < 0 || (size_t)n >= all.size()) return fail("no child number ", val.c_str());
+            if (!parseInt(val, n) || n < 0 || (size_t)n >= all.size())
+                return fail("no child number ", val.c_str());
             host.activate(all[n]);
         } else if (opt == "--resource-script") {
             ++i;
@@ -490,17 +599,20 @@ int main(int argc, char** argv) {
             ++i;
             size_t eq = val.find('=');
             long id;
-            if (eq == std::string::npos || !parseInt(val.substr(eq + 1), id)) return fail("--def wants NAME=ID, got ", val.c_str());
+            if (eq == std::string::npos || !parseInt(val.substr(eq + 1), id))
+                return fail("--def wants NAME=ID, got ", val.c_str());
             st.defs.push_back(hostsim::Definition{val.substr(0, eq), (int)id});
             host.setDefinitions(st.defs);
         } else if (opt == "--language") {
             ++i;
             host.changeLanguage(val);
         } else if (opt == "--config") {
-            if (!host.config) return fail("no add-in with KXAddInConfig loaded");
+            if (!host.config)
+                return fail("no add-in with KXAddInConfig loaded");
             host.config(&host.handles, 0);
         } else if (opt == "--export-ui") {
-            if (!host.config) return fail("no add-in with KXAddInConfig loaded");
+            if (!host.config)
+                return fail("no add-in with KXAddInConfig loaded");
             size_t before = host.uiFileWritten.size();
             host.answer(Answer::run([](HWND dialog) {
                 SendDlgItemMessageA(dialog, IDC_EXPORT_UI, BM_CLICK, 0, 0);
@@ -508,43 +620,57 @@ int main(int argc, char** argv) {
             }));
             host.config(&host.handles, 0);
             // A failed export shows a message box and sends no notification.
-            if (host.uiFileWritten.size() == before) return fail("Export UI reported no UI file written");
+            if (host.uiFileWritten.size() == before)
+                return fail("Export UI reported no UI file written");
             printf("Export UI wrote %s\n", host.uiFileWritten.back().c_str());
         } else if (opt == "--unload") {
             host.unloadAddIn();
         } else if (opt == "--answer") {
             ++i;
-            static const struct { const char* name; int id; } answers[] = {
-                {"yes", IDYES}, {"no", IDNO}, {"ok", IDOK}, {"cancel", IDCANCEL},
-                {"retry", IDRETRY}, {"abort", IDABORT}, {"ignore", IDIGNORE}};
+            static const struct {
+                const char* name;
+                int id;
+            } answers[] = {{"yes", IDYES},     {"no", IDNO},       {"ok", IDOK},        {"cancel", IDCANCEL},
+                           {"retry", IDRETRY}, {"abort", IDABORT}, {"ignore", IDIGNORE}};
             int id = 0;
             for (auto& a : answers)
-                if (val == a.name) id = a.id;
-            if (!id) return fail("unknown answer ", val.c_str());
+                if (val == a.name)
+                    id = a.id;
+            if (!id)
+                return fail("unknown answer ", val.c_str());
             host.answer(Answer::press(id));
         } else if (opt == "--cmd" || opt == "--accel") {
             ++i;
             UINT id = commandId(host, val);
-            if (!id) return fail("unknown command ", val.c_str());
+            if (!id)
+                return fail("unknown command ", val.c_str());
             LRESULT r = host.command(id, opt == "--accel");
             printf("command %u -> %s\n", id, r ? "handled by the add-in" : "host");
         } else if (opt == "--dblclick") {
             ++i;
             long line;
-            if (!parseInt(val, line)) return fail("--dblclick wants a line number, got ", val.c_str());
-            printf("double-click on output line %ld -> %ld\n", line, (long)host.doubleClickOutputLine((int)line));
+            if (!parseInt(val, line))
+                return fail("--dblclick wants a line number, got ", val.c_str());
+            printf("double-click on output line %ld -> %ld\n", line,
+                   (long)host.doubleClickOutputLine((int)line));
         } else if (opt == "--dblclick-text") {
             ++i;
             std::vector<std::string> ls = lines(host.outputText());
             size_t line = 0;
-            while (line < ls.size() && ls[line].find(val) == std::string::npos) ++line;
-            if (line == ls.size()) printf("no output line contains \"%s\"\n", val.c_str());
-            else printf("double-click on output line %u (%s) -> %ld\n", (unsigned)line, ls[line].c_str(),
-                        (long)host.doubleClickOutputLine((int)line));
+            while (line < ls.size() && ls[line].find(val) == std::string::npos)
+                ++line;
+            if (line == ls.size())
+                printf("no output line contains \"%s\"\n", val.c_str());
+            else
+                printf("double-click on output line %u (%s) -> %ld\n", (unsigned)line, ls[line].c_str(),
+                       (long)host.doubleClickOutputLine((int)line));
         } else if (opt == "--dblclick-error") {
             int line = host.highlightedOutputLine();
-            if (line < 0) printf("no highlighted output line to double-click\n");
-            else printf("double-click on output line %d -> %ld\n", line, (long)host.doubleClickOutputLine(line));
+            if (line < 0)
+                printf("no highlighted output line to double-click\n");
+            else
+                printf("double-click on output line %d -> %ld\n", line,
+                       (long)host.doubleClickOutputLine(line));
         } else if (opt == "--print") {
             ++i;
             print(host, st, val);
@@ -554,7 +680,8 @@ int main(int argc, char** argv) {
         } else if (opt == "--window") {
             ++i;
             int x, y, w, h;
-            if (sscanf(val.c_str(), "%d,%d,%d,%d", &x, &y, &w, &h) != 4) return fail("--window wants X,Y,W,H, got ", val.c_str());
+            if (sscanf(val.c_str(), "%d,%d,%d,%d", &x, &y, &w, &h) != 4)
+                return fail("--window wants X,Y,W,H, got ", val.c_str());
             MoveWindow(host.frame(), x, y, w, h, TRUE);
         } else if (opt == "--show-menu") {
             ++i;
@@ -562,8 +689,10 @@ int main(int argc, char** argv) {
             size_t from = 0;
             while (true) {
                 size_t gt = val.find('>', from);
-                g_scene.menuPath.push_back(val.substr(from, gt == std::string::npos ? std::string::npos : gt - from));
-                if (gt == std::string::npos) break;
+                g_scene.menuPath.push_back(
+                    val.substr(from, gt == std::string::npos ? std::string::npos : gt - from));
+                if (gt == std::string::npos)
+                    break;
                 from = gt + 1;
             }
         } else if (opt == "--show-config") {
@@ -577,8 +706,10 @@ int main(int argc, char** argv) {
         }
         fflush(stdout);
     }
-    if (host.pendingAnswers()) fprintf(stderr, "hostsim: %u answers were not used\n", (unsigned)host.pendingAnswers());
-    if (host.unexpectedDialogs) fprintf(stderr, "hostsim: %d unexpected dialogs\n", host.unexpectedDialogs);
+    if (host.pendingAnswers())
+        fprintf(stderr, "hostsim: %u answers were not used\n", (unsigned)host.pendingAnswers());
+    if (host.unexpectedDialogs)
+        fprintf(stderr, "hostsim: %d unexpected dialogs\n", host.unexpectedDialogs);
     int rc = 0;
     if (visible) {
         g_scene.timer = SetTimer(nullptr, 0, kSceneTickMs, sceneTick);
