@@ -7,7 +7,7 @@
 # numbers (major.minor, then the patch level as a letter: a = 1, c = 3).
 read_version() {
   local header="$1/host/version.h" letters=abcdefghijklmnopqrstuvwxyz expected
-  define_of() { sed -nE "s/^#define $1 \"?([^\"[:space:]]*)\"?[[:space:]]*\$/\1/p" "$header"; }
+  define_of() { sed -nE "s/^#define[[:space:]]+$1[[:space:]]+\"?([^\"[:space:]]*)\"?[[:space:]]*\$/\1/p" "$header"; }
   version_major=$(define_of TORDEL_VERSION_MAJOR)
   version_minor=$(define_of TORDEL_VERSION_MINOR)
   version_patch=$(define_of TORDEL_VERSION_PATCH)
