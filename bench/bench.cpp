@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/fixtures/childproc_content.h"
 #include "tools/hostsim/hostsim.h"
 
 namespace {
@@ -205,26 +206,6 @@ std::string projectFile(const std::string& folder, const char* compiler)
     std::string file = folder + "\\bench.prj";
     WritePrivateProfileStringA("PROJECT", "Compiler", compiler, file.c_str());
     return file;
-}
-
-// The 80-byte lines childproc writes for bytes:N, generated here for the
-// experiments that feed the control directly.
-std::string childprocBytes(size_t n)
-{
-    static const char alnum[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    std::string s;
-    s.reserve(n + 80);
-    for (size_t k = 0; s.size() < n; ++k) {
-        char line[81];
-        snprintf(line, sizeof line, "%08u ", (unsigned)(k % 100000000));
-        for (int c = 9; c <= 77; ++c)
-            line[c] = alnum[(k + c) % 62];
-        line[78] = '\r';
-        line[79] = '\n';
-        s.append(line, 80);
-    }
-    s.resize(n);
-    return s;
 }
 
 // Runs a command line with its output on a pipe and reads the pipe to the

@@ -87,21 +87,13 @@ bool haveAssemblerPath(char* path)
     return true;
 }
 
-// Appends a line of the add-in's own to the output, set off by blank lines.
-void appendNote(const char* text)
-{
-    appendOutput("\r\n");
-    appendOutput(text);
-    appendOutput("\r\n");
-}
-
 // A command line that process creation cannot take is not run; the user is
 // told why, and it counts as a failed start.
 void refuseCommandLine(size_t length)
 {
     char reason[WORK_BUFFER_SIZE], line[WORK_BUFFER_SIZE];
-    appendNote(formatText(line, TEXT_COMMAND_TOO_LONG, lookup(TEXT_NO_PROCESS, reason), (unsigned)length,
-                          (unsigned)COMMAND_LINE_MAX));
+    appendNoteLine(formatText(line, TEXT_COMMAND_TOO_LONG, lookup(TEXT_NO_PROCESS, reason), (unsigned)length,
+                              (unsigned)COMMAND_LINE_MAX));
 }
 
 // Where the first "error:" (else "usage:") is in the output, or -1 for a
@@ -120,7 +112,7 @@ LONG findFailure(const RunResult& run)
         // A crash or a missing DLL has only its exit code to say so; a good
         // build must not be claimed.
         char line[WORK_BUFFER_SIZE];
-        appendNote(formatText(line, TEXT_SILENT_FAILURE, run.exitCode, run.exitCode));
+        appendNoteLine(formatText(line, TEXT_SILENT_FAILURE, run.exitCode, run.exitCode));
     }
     // The add-in's line is the last one, before its line break.
     return outputLength() - 2;

@@ -82,15 +82,6 @@ LRESULT CALLBACK watchForEscape(int code, WPARAM message, LPARAM data)
 
 void appendOutputText(const char* text) { SendMessageA(g.outputControl, EM_REPLACESEL, 0, (LPARAM)text); }
 
-// A line of the add-in's own, set off from the output by a line break. One
-// append: each one repaints a shown control.
-void appendNoteLine(const char* text)
-{
-    char line[WORK_BUFFER_SIZE + 4];
-    wsprintfA(line, "\r\n%s\r\n", text);
-    appendOutputText(line);
-}
-
 void appendMessage(TextId id)
 {
     char text[WORK_BUFFER_SIZE];
@@ -308,6 +299,13 @@ DWORD readUntilDone(Run* run)
 }  // namespace
 
 void appendOutput(const char* text) { appendOutputText(text); }
+
+void appendNoteLine(const char* text)
+{
+    char line[WORK_BUFFER_SIZE + 4];
+    wsprintfA(line, "\r\n%s\r\n", text);
+    appendOutputText(line);
+}
 
 bool runInProgress() { return running; }
 

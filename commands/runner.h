@@ -35,3 +35,6 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion);
 // those at once).
 bool runInProgress();
 void appendOutput(const char* text);
+// A line of the add-in's own, set off from the output by line breaks, in
+// one append (each append repaints a shown control).
+void appendNoteLine(const char* text);

@@ -2,6 +2,7 @@
 // control: the assembler (text taken as it comes) and, with Redirect OUT on,
 // the project's first batch file (text converted from the OEM code page).
 #include "tests/test_support.h"
+#include "tools/fixtures/childproc_content.h"
 
 using testing_support::AddInTest;
 using testing_support::env;
@@ -66,25 +67,6 @@ protected:
 
     static std::string header(const std::string& commandLine) { return "\r\n" + commandLine + "\r\n\r\n"; }
 };
-
-// What childproc's bytes:N writes, per its documented content.
-std::string childprocBytes(size_t total)
-{
-    static const char alnum[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    std::string s;
-    s.reserve(total + 80);
-    for (size_t k = 0; s.size() < total; ++k) {
-        char line[81];
-        snprintf(line, sizeof line, "%08u ", (unsigned)(k % 100000000u));
-        for (int c = 9; c < 78; ++c)
-            line[c] = alnum[(k + c) % 62];
-        line[78] = '\r';
-        line[79] = '\n';
-        s.append(line, 80);
-    }
-    s.resize(total);
-    return s;
-}
 
 size_t firstDifference(const std::string& a, const std::string& b)
 {

@@ -99,6 +99,21 @@ protected:
         EXPECT_TRUE(got.empty()) << describe(got);
     }
 
+    // Of the documents, only target (none when null) was marked and got the
+    // caret; without a target the bystander stays active.
+    void expectOnlyJumped(const HWND* docs, const size_t* eventsBefore, int count, HWND target,
+                          int32_t lineIndex, HWND bystander)
+    {
+        for (int d = 0; d < count; ++d) {
+            if (docs[d] == target)
+                expectJumpedTo(target, eventsBefore[d], lineIndex);
+            else
+                expectUntouched(docs[d], eventsBefore[d]);
+        }
+        if (!target)
+            EXPECT_EQ(host->activeChild(), bystander);
+    }
+
     // What the output control received for one double-click: the previous
     // line's highlight removed, then, when accepted, the clicked line highlighted.
     void expectOutputEvents(size_t before, int previousLine, int clickedLine, bool accepted)
@@ -174,14 +189,7 @@ TEST_F(NavigationTest, LineFormsDecideTheDocumentAndTheLineIndex)
 
         expectOutputEvents(outputBefore, previous, (int)i, c.result == 1);
         HWND docs[4] = {app, appAs, root, bystander};
-        for (int d = 0; d < 4; ++d) {
-            if (docs[d] == target)
-                expectJumpedTo(target, before[d], c.lineIndex);
-            else
-                expectUntouched(docs[d], before[d]);
-        }
-        if (!target)
-            EXPECT_EQ(host->activeChild(), bystander);
+        expectOnlyJumped(docs, before, 4, target, c.lineIndex, bystander);
         previous = (int)i;
     }
 }
@@ -434,14 +442,7 @@ TEST_F(NavigationTest, AnErrorMessageLeadsToTheInnermostPlaceAboveIt)
 
         // The clicked line is the one highlighted, not the place line above it.
         expectOutputEvents(outputBefore, previous, (int)i, c.result == 1);
-        for (int d = 0; d < 3; ++d) {
-            if (docs[d] == target)
-                expectJumpedTo(target, before[d], c.lineIndex);
-            else
-                expectUntouched(docs[d], before[d]);
-        }
-        if (!target)
-            EXPECT_EQ(host->activeChild(), bystander);
+        expectOnlyJumped(docs, before, 3, target, c.lineIndex, bystander);
         previous = (int)i;
     }
 }
@@ -722,14 +723,7 @@ TEST_F(SameFileTest, AnIncludeWrittenWithSlashAndOtherCaseLeadsToTheIncludedFile
             before[d] = host->editorEvents(docs[d]).size();
         EXPECT_EQ(host->doubleClickOutputLine(c.line), c.result);
         EXPECT_EQ(host->highlightedOutputLine(), c.result ? c.line : -1);
-        for (int d = 0; d < 3; ++d) {
-            if (docs[d] == c.target)
-                expectJumpedTo(c.target, before[d], c.lineIndex);
-            else
-                expectUntouched(docs[d], before[d]);
-        }
-        if (!c.target)
-            EXPECT_EQ(host->activeChild(), bystander);
+        expectOnlyJumped(docs, before, 3, c.target, c.lineIndex, bystander);
     }
 }
 
