@@ -27,6 +27,43 @@ bool isBlank(const char* line, size_t length)
     return true;
 }
 
+// Reads decimal digits from at; returns where they end. Wraps as the line
+// number does.
+size_t readNumber(const char* line, size_t length, size_t at, uint32_t* value)
+{
+    *value = 0;
+    for (; at < length && line[at] >= '0' && line[at] <= '9'; ++at)
+        *value = *value * 10u + (uint32_t)(line[at] - '0');
+    return at;
+}
+
+// The place of a chain that starts at `start` (just past the space after the
+// previous ']'): a name, a space, '[', digits, ']', then a space or the final
+// ':'. Sets *close to its ']'. False when none does.
+bool nextChainPlace(const char* line, size_t length, size_t start, ChainPlace* place, size_t* close)
+{
+    if (line[start] == ' ')
+        return false;  // places are apart by single spaces
+    // The name holds at least one character, so '[' stands at start + 2 or later.
+    for (size_t open = start + 2; open < length; ++open) {
+        if (line[open] != '[' || line[open - 1] != ' ')
+            continue;
+        uint32_t value;
+        size_t end = readNumber(line, length, open + 1, &value);
+        if (end >= length || line[end] != ']')
+            continue;
+        const bool last = end + 2 == length && line[end + 1] == ':';
+        if (!last && !(end + 1 < length && line[end + 1] == ' '))
+            continue;
+        place->nameStart = start;
+        place->nameLength = open - 1 - start;
+        place->lineIndex = (int32_t)(value - 1u);
+        *close = end;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool parseErrorLine(const char* line, size_t length, ErrorLinePlace* place)
@@ -36,15 +73,35 @@ bool parseErrorLine(const char* line, size_t length, ErrorLinePlace* place)
         ++open;
     if (open == length)
         return false;
-    uint32_t value = 0;
-    size_t i = open + 1;
-    for (; i < length && line[i] >= '0' && line[i] <= '9'; ++i)
-        value = value * 10u + (uint32_t)(line[i] - '0');
+    uint32_t value;
+    size_t i = readNumber(line, length, open + 1, &value);
     if (i == length || line[i] != ']')
         return false;
     place->nameLength = open == 0 ? 0 : open - 1;
     place->lineIndex = (int32_t)(value - 1u);
     return true;
+}
+
+size_t parsePlaceChain(const char* line, size_t length, ChainPlace* places, size_t capacity)
+{
+    ErrorLinePlace first;
+    if (capacity == 0 || !parseErrorLine(line, length, &first))
+        return 0;
+    places[0].nameStart = 0;
+    places[0].nameLength = first.nameLength;
+    places[0].lineIndex = first.lineIndex;
+    // The first place's ']' is the first one after its '['.
+    size_t close = first.nameLength + 1;
+    while (line[close] != ']')
+        ++close;
+    size_t count = 1;
+    while (close + 2 < length && line[close + 1] == ' ') {
+        ChainPlace next;
+        if (count == capacity || !nextChainPlace(line, length, close + 2, &next, &close))
+            return 1;
+        places[count++] = next;
+    }
+    return close + 2 == length && line[close + 1] == ':' ? count : 1;
 }
 
 OutputLineKind classifyOutputLine(const char* line, size_t length, ErrorLinePlace* place)

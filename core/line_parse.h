@@ -1,6 +1,8 @@
 // Reading a place in a source file from assembler output: the line of the
-// form `path<separator>[line]...`, and the error message below such lines,
-// whose place is the nearest heading above it. Needs no Win32.
+// form `path<separator>[line]...`, the chain of places some assemblers write
+// on one such line (`main.asm [3] sub\x.inc [2]:`), and the error message
+// below such lines, whose place is the nearest heading above it. Needs no
+// Win32.
 #pragma once
 
 #include <stddef.h>
@@ -17,6 +19,27 @@ struct ErrorLinePlace {
 // huge number wraps instead of overflowing; no digits read as 0 (index -1).
 // Returns false for a line without '[' or whose digits are not closed by ']'.
 bool parseErrorLine(const char* line, size_t length, ErrorLinePlace* place);
+
+// One place of a place line: the name is nameLength characters from
+// nameStart, the line index as in ErrorLinePlace.
+struct ChainPlace {
+    size_t nameStart;
+    size_t nameLength;
+    int32_t lineIndex;
+};
+
+// More places than any heading an output line buffer holds.
+enum : size_t { PLACE_CHAIN_MAX = 64 };
+
+// Reads the places of a place line, outermost first. The first is the one
+// parseErrorLine finds. Further ones count only when the whole line is a
+// chain: after each ']' a single space, a name (it may hold spaces), a single
+// space and a bracketed number, the last one followed by ':' and the end of
+// the line. fasm 1 writes `file [5] mymac [2]:` for a macro, fasm g the whole
+// chain of included files and macro frames. A line that does not go on so,
+// or holds more than capacity places, yields its first place alone. Returns
+// how many places were stored, 0 when the line names no place.
+size_t parsePlaceChain(const char* line, size_t length, ChainPlace* places, size_t capacity);
 
 // What a double-click on an output line leads to.
 enum OutputLineKind {

@@ -1,6 +1,7 @@
 // Double-clicking an assembler message in the output pane marks the line it
 // names in the open editor of that source: a line of the form `path [line]...`
-// names it itself, an error message through the place heading its block.
+// names it itself, an error message through the place heading its block. A
+// heading may name a chain of places; the innermost open document wins.
 #include <windows.h>
 #include <richedit.h>
 
@@ -12,6 +13,9 @@
 #include "settings/ui_text.h"
 
 namespace {
+
+// Room for the place heading above an error message: a few full paths.
+enum { HEADING_BUFFER_SIZE = 1024 };
 
 // The place a double-clicked line names; the enumeration's user value
 // points to it, and the callback reports back through found.
@@ -186,17 +190,36 @@ bool prepareSameFileSearch(const char* name, char* fullName, SameFileSearch* sea
 
 // Marks the place in the first open document whose path is the name; when
 // there is none, in the first that is the same file under another name.
-void jumpToPlace(const char* name, int lineIndex)
+// False when no open document is that file.
+bool jumpToPlace(const char* name, int lineIndex)
 {
     SourcePlace place = {name, lineIndex, false};
     SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToErrorLine, (LPARAM)&place);
     if (place.found)
-        return;
+        return true;
     char fullName[MAX_PATH];
     SameFileSearch search;
     search.place = place;
-    if (prepareSameFileSearch(name, fullName, &search))
-        SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToSameFile, (LPARAM)&search);
+    if (!prepareSameFileSearch(name, fullName, &search))
+        return false;
+    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToSameFile, (LPARAM)&search);
+    return search.place.found;
+}
+
+// A place line may name a chain of places, outermost first: the file being
+// assembled, the files it includes, macros. The innermost one that is an open
+// document gets the mark; macro names and files that are not open are passed
+// over, and when none is open the first place is tried, as for a line that
+// names one place. The line's text is cut where names end.
+void jumpToInnermostPlace(char* line, size_t length)
+{
+    ChainPlace places[PLACE_CHAIN_MAX];
+    size_t count = parsePlaceChain(line, length, places, PLACE_CHAIN_MAX);
+    for (size_t i = 0; i < count; ++i)
+        line[places[i].nameStart + places[i].nameLength] = '\0';
+    for (size_t i = count; i-- > 0;)
+        if (jumpToPlace(line + places[i].nameStart, places[i].lineIndex))
+            return;
 }
 
 // Reads one line of the output control; false when it does not fit.
@@ -240,24 +263,24 @@ extern "C" LRESULT WINAPI OutWindowProc(HWND, UINT message, WPARAM, LPARAM)
     // Remembered before any test, so the next double-click clears this line.
     g.highlightedOutputLine = line;
 
-    char text[WORK_BUFFER_SIZE];
+    // A heading reached from its error message may be longer than a line
+    // the user can double-click: a chain of several full paths.
+    char text[HEADING_BUFFER_SIZE];
     size_t length = 0;
-    if (!readOutputLine(output, line, text, sizeof text, &length))
+    if (!readOutputLine(output, line, text, WORK_BUFFER_SIZE, &length))
         return 0;
     ErrorLinePlace place;
     switch (classifyOutputLine(text, length, &place)) {
     case OUTPUT_LINE_PLACE:
         break;
     case OUTPUT_LINE_ERROR_MESSAGE:
-        if (placeHeadingAbove(line, readOutputLine, output, text, sizeof text, &length) < 0 ||
-            !parseErrorLine(text, length, &place))
+        if (placeHeadingAbove(line, readOutputLine, output, text, sizeof text, &length) < 0)
             return 0;
         break;
     default:
         return 0;
     }
-    text[place.nameLength] = '\0';
-    jumpToPlace(text, place.lineIndex);
+    jumpToInnermostPlace(text, length);
     SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)g.highlightedOutputLine, 1);
     return 1;
 }

@@ -698,16 +698,23 @@ TEST(HostilePaths, HostExecutableAtTheLimitAndBeyond)
     } rows[] = {
         // The host INI fits; the UI file behind it does not, so the texts are the built-in ones.
         {259, "loaded name=FASM support 0.8"},
-        // Wine does not start a program by so long a path. Where a system
-        // does, the module path comes back cut and the add-in refuses to load
+        // The module path comes back cut, and the add-in refuses to load
         // (error 1114) rather than use settings files that are not its host's.
-        {300, "host EXE cannot start: error 3"},
+        {300, "refused error=1114"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.length);
         std::string exe = pathOfLength(tempBase(), row.length, "host.exe");
         std::string result = runProbe(exe);
         std::cout << row.length << "-character host EXE: " << result << "\n";
+        // Wine starts no program by a path beyond MAX_PATH: 32-bit Wine says
+        // error 2, 64-bit Wine error 3. The add-in is never asked to load then.
+        if (row.length > MAX_PATH &&
+            (result == "host EXE cannot start: error 2" || result == "host EXE cannot start: error 3")) {
+            std::cout << "  this system cannot start a program by a " << row.length
+                      << "-character path, so the add-in's refusal is not reached here\n";
+            continue;
+        }
         EXPECT_EQ(result.rfind(row.expected, 0), 0u) << result;
     }
 }

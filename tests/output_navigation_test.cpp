@@ -455,12 +455,15 @@ TEST_F(NavigationTest, AnErrorMessageLooksThirtyTwoLinesUpAndPastUnreadableLines
         const char* label;
         std::vector<std::string> between;  // lines between the heading and the message
         LRESULT result;
+        int32_t lineIndex;
     } cases[] = {
-        {"31 lines between: 32 up", std::vector<std::string>(31, "  echoed"), 1},
-        {"32 lines between: 33 up", std::vector<std::string>(32, "  echoed"), 0},
-        {"a line too long to read", {std::string(300, 'x')}, 1},
-        {"a heading too long to read", {app + " [8]:" + std::string(300, 'x') + " [8]:"}, 1},
-        {"a line of spaces and tabs", {" \t "}, 0},
+        {"31 lines between: 32 up", std::vector<std::string>(31, "  echoed"), 1, 3},
+        {"32 lines between: 33 up", std::vector<std::string>(32, "  echoed"), 0, 0},
+        {"a line too long to read", {std::string(1100, 'x')}, 1, 3},
+        // Longer than a line that can be double-clicked, but read from its message.
+        {"a long heading", {app + " [8]:" + std::string(300, 'x') + " [8]:"}, 1, 7},
+        {"a heading too long to read", {app + " [8]:" + std::string(1100, 'x') + " [8]:"}, 1, 3},
+        {"a line of spaces and tabs", {" \t "}, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -471,7 +474,7 @@ TEST_F(NavigationTest, AnErrorMessageLooksThirtyTwoLinesUpAndPastUnreadableLines
         size_t before = host->editorEvents(doc).size();
         EXPECT_EQ(host->doubleClickOutputLine((int)output.size() - 1), c.result);
         if (c.result)
-            expectJumpedTo(doc, before, 3);
+            expectJumpedTo(doc, before, c.lineIndex);
         else
             expectUntouched(doc, before);
         EXPECT_EQ(host->highlightedOutputLine(), c.result ? (int)output.size() - 1 : -1);
@@ -724,6 +727,70 @@ TEST_F(SameFileTest, AnIncludeWrittenWithSlashAndOtherCaseLeadsToTheIncludedFile
         EXPECT_EQ(host->doubleClickOutputLine(c.line), c.result);
         EXPECT_EQ(host->highlightedOutputLine(), c.result ? c.line : -1);
         expectOnlyJumped(docs, before, 3, c.target, c.lineIndex, bystander);
+    }
+}
+
+// A heading that names a chain of places, as fasm g writes it: the file
+// being assembled first, then what it includes, with macro frames between.
+TEST_F(SameFileTest, AChainOfPlacesLeadsToItsInnermostOpenDocument)
+{
+    enum { MAIN, MACROS, LONG_NAME };
+    std::vector<HWND> documents = {openDocument(path("main.asm")), openDocument(path("inc\\macros.inc")),
+                                   openDocument(path("inc\\A Long Include Name.inc"))};
+    HWND bystander = openDocument(path("bystander.asm"));
+    const std::string main = path("main.asm");
+    std::vector<Case> cases = {
+        {main + " [3] " + path("inc/Macros.inc") + " [2]:", MACROS, 1},
+        {main + " [3] " + path("inc\\macros.inc") + " [2] mov? [0]:", MACROS, 1},
+        {main + " [6] macro m [2] " + path("inc\\A Long Include Name.inc") + " [4]:", LONG_NAME, 3},
+        {"main.asm [6] inc/macros.inc [5] mymac [2]:", MACROS, 4},
+        {main + " [9] " + path("other\\macros.inc") + " [2]:", MAIN, 8},  // the inner file is not open
+        {path("missing.asm") + " [9] mymac [2]:", -1, 0},
+        {"mymac [1] " + main + " [4]:", MAIN, 3},
+        // Not a chain: the first place alone, as for any place line.
+        {main + " [5] " + path("inc\\macros.inc") + " [2]", MAIN, 4},
+    };
+    clickEach(cases, documents, bystander);
+}
+
+// fasm g prints up to 100 errors with no blank line between their blocks:
+// each error message leads to the place heading its own block.
+TEST_F(SameFileTest, EachErrorMessageOfManyLeadsToItsOwnBlock)
+{
+    HWND main = openDocument(path("main.asm"));
+    HWND macros = openDocument(path("inc\\macros.inc"));
+    HWND bystander = openDocument(path("bystander.asm"));
+    std::vector<std::string> output = {
+        "flat assembler  version g.l8vn",
+        path("main.asm") + " [3] " + path("inc/macros.inc") + " [2]:",
+        "\tmov eax,ebx,ecx",
+        "mov? [0]",
+        "Processed: mov eax,ebx,ecx",
+        "Error: extra characters on line.",
+        path("main.asm") + " [6]:",
+        "\tfoo eax",
+        "? [4]",
+        "Processed: foo eax",
+        "Error: illegal instruction.",
+        path("main.asm") + " [8] macro m [2] " + path("inc/macros.inc") + " [7] mov? [0]:",
+        "\tmov [eax],",
+        "Processed: mov [eax],",
+        "Error: invalid operand.",
+    };
+    host->setOutputText(joinLines(output));
+    struct Click {
+        int line;
+        HWND target;
+        int32_t lineIndex;
+    } clicks[] = {{5, macros, 1}, {10, main, 5}, {14, macros, 6}, {11, macros, 6}, {1, macros, 1}};
+    for (const Click& c : clicks) {
+        SCOPED_TRACE("line " + std::to_string(c.line) + ": \"" + output[(size_t)c.line] + "\"");
+        host->activate(bystander);
+        HWND docs[2] = {main, macros};
+        size_t before[2] = {host->editorEvents(main).size(), host->editorEvents(macros).size()};
+        EXPECT_EQ(host->doubleClickOutputLine(c.line), 1);
+        EXPECT_EQ(host->highlightedOutputLine(), c.line);
+        expectOnlyJumped(docs, before, 2, c.target, c.lineIndex, bystander);
     }
 }
 

@@ -3,8 +3,10 @@
 # installation in out/demo/ (out64/demo/ on x86-64), loads tordel.dll into the host simulator, opens
 # the sample FASM project, builds it, double-clicks the error line, and runs
 # the project's batch file with Redirect OUT on. It prints what a user sees.
-# FASM_EXE=/path/to/fasm.exe uses a real flat assembler for Windows instead
-# of the stand-in, where this machine can run it (it is a 32-bit program).
+# The assembler is a real one where this machine can run it (both are 32-bit
+# programs): FASM_EXE=/path/to/fasm.exe when set (the sample then needs its
+# INCLUDE folder), else fasm2 from ../shared/assemblers (or FASM2_CMD). Where
+# no real assembler can run, the stand-in plays it, and the demo says so.
 # The shipped i686 build runs where this machine executes 32-bit code; the
 # x86-64 test build elsewhere. The first lines say which.
 set -euo pipefail
@@ -29,18 +31,22 @@ cp "$here/examples/hello/"* "$demo/hello/"
 cp "$here/examples/ui/tordel.ui" "$demo/IDE/ui/tordel.ui" 2>/dev/null || true
 printf '[GENERAL]\r\nUI=English\r\n' > "$demo/IDE/ide.ini"
 
-if [ -n "${FASM_EXE:-}" ] && ! machine_runs_32bit; then
-  echo "== FASM_EXE is set, but this machine cannot execute 32-bit code and the flat"
-  echo "   assembler for Windows is a 32-bit program: using the stand-in instead."
-  unset FASM_EXE
-fi
-if [ -n "${FASM_EXE:-}" ]; then
-  assembler=$(winpath "$FASM_EXE")
-  echo "== Assembler: the flat assembler at $FASM_EXE"
+user_fasm=${FASM_EXE:-}
+find_real_assemblers
+if ! machine_runs_32bit; then
+  assembler=$(winpath "$tree/tools/fasm.exe")
+  echo "== Assembler: the stand-in ($run_tree/tools/fasm.exe), which reports errors like the flat"
+  echo "   assembler: this machine cannot execute 32-bit code, and the real assemblers are 32-bit programs."
+elif [ -n "$user_fasm" ]; then
+  assembler=$(winpath "$user_fasm")
+  echo "== Assembler: the flat assembler at $user_fasm (FASM_EXE)"
+elif [ -n "${FASM2_CMD:-}" ]; then
+  assembler=$(winpath "$FASM2_CMD")
+  echo "== Assembler: fasm2 at $FASM2_CMD (fasm g with its Windows headers)"
 else
   assembler=$(winpath "$tree/tools/fasm.exe")
   echo "== Assembler: the stand-in ($run_tree/tools/fasm.exe), which reports errors like the flat"
-  echo "   assembler; set FASM_EXE=/path/to/fasm.exe to use a real one."
+  echo "   assembler: $assemblers_note."
 fi
 printf '[FASM]\r\nPATH=%s\r\nKeepRC=1\r\n' "$assembler" > "$demo/IDE/AddIns/ZIVevUde.Ini"
 

@@ -19,3 +19,18 @@ pick_run_target() {
     run_reason="x86_64 (the 64-bit test build), since this machine cannot execute 32-bit code"
   fi
 }
+
+# Points FASM_EXE and FASM2_CMD at the real assemblers in ../shared/assemblers
+# beside the source tree, unless they are set already or the files are not
+# there. Sets assemblers_note to a sentence saying what was found.
+find_real_assemblers() {
+  local shared
+  shared=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/shared/assemblers
+  if [ -z "${FASM_EXE:-}" ] && [ -f "$shared/fasm/FASM.EXE" ]; then export FASM_EXE="$shared/fasm/FASM.EXE"; fi
+  if [ -z "${FASM2_CMD:-}" ] && [ -f "$shared/fasm2/fasm2.cmd" ]; then export FASM2_CMD="$shared/fasm2/fasm2.cmd"; fi
+  if [ -z "${FASM_EXE:-}${FASM2_CMD:-}" ]; then
+    assemblers_note="no real assemblers at hand ($shared holds neither fasm/FASM.EXE nor fasm2/fasm2.cmd, and FASM_EXE and FASM2_CMD are not set)"
+  else
+    assemblers_note="flat assembler: ${FASM_EXE:-none}; fasm2: ${FASM2_CMD:-none}"
+  fi
+}

@@ -7,10 +7,15 @@
 #   - the i686 suite runs under 32-bit Wine where this machine can execute
 #     32-bit code, and is skipped (saying so) where it cannot;
 #   - the Win32-free core runs natively with sanitizers and short fuzzing.
+# The i686 suite builds real projects with the real assemblers (the flat
+# assembler 1.73 and fasm2) from ../shared/assemblers beside the source tree;
+# FASM_EXE and FASM2_CMD name others. The closing lines say which of those
+# tests ran, or why they did not.
 # Fails when any suite that ran failed.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/tools/targets.sh"
+find_real_assemblers
 bash "$here/tools/build.sh" || exit 1
 
 status=0 passed=0 failed=0 skipped_tests=0 ran=() skipped=()
@@ -83,9 +88,23 @@ cmake -S "$here" -B "$here/out/native" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_CO
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 count_ctest "$log/native"
 ran+=("native")
+# The real-assembler tests of the i686 suite, each with its outcome.
+real_tests() {
+  sed -nE 's/.*Test +#[0-9]+: (Real[A-Za-z0-9_]*Test\.[A-Za-z0-9_]+) \.* *(\*\*\*)?([A-Za-z]+).*/\3 \1/p' "$1" |
+    sed -E 's/^(Passed|Skipped) /\L\1\E /; s/^(Failed|Timeout|Exception|Not) /failed /'
+}
+real_lines=()
+if ! machine_runs_32bit; then
+  real_lines+=("real assemblers: skipped, this machine cannot execute 32-bit code and both assemblers are 32-bit programs")
+else
+  mapfile -t real_lines < <(real_tests "$log/i686" | sed 's/^/  /')
+  real_lines=("real assemblers: ran in the i686 suite, ${#real_lines[@]} tests; $assemblers_note" "${real_lines[@]}")
+  if [ -z "${FASM_EXE:-}${FASM2_CMD:-}" ]; then real_lines[0]="real assemblers: skipped, $assemblers_note"; fi
+fi
 rm -rf "$log"
 
 echo
+printf '%s\n' "${real_lines[@]}"
 echo "suites: ran ${ran[*]}; skipped: ${skipped[*]:-none}"
 echo "tests: $passed passed, $failed failed, $skipped_tests skipped"
 [ "$failed" -eq 0 ] || status=1

@@ -313,6 +313,70 @@ TEST(ParseErrorLine, LongestLineTheHandlerPasses)
     EXPECT_EQ(41, place.lineIndex);
 }
 
+TEST(ParsePlaceChain, EveryPlaceOfAHeadingOutermostFirst)
+{
+    struct Place {
+        std::string name;
+        int32_t index;
+    };
+    struct Case {
+        const char* label;
+        std::string line;
+        std::vector<Place> places;
+    } cases[] = {
+        {"fasm g: an included file",
+         "C:\\p\\main.asm [3] C:\\p\\sub/x.inc [2]:",
+         {{"C:\\p\\main.asm", 2}, {"C:\\p\\sub/x.inc", 1}}},
+        {"fasm 1: a macro",
+         "C:\\p\\inc/macros.inc [3] mymac [2]:",
+         {{"C:\\p\\inc/macros.inc", 2}, {"mymac", 1}}},
+        {"macro frames between files, names with spaces",
+         "C:\\my p\\main.asm [6] macro m [2] C:\\my p\\x y.inc [4] mov? [0]:",
+         {{"C:\\my p\\main.asm", 5}, {"macro m", 1}, {"C:\\my p\\x y.inc", 3}, {"mov?", -1}}},
+        {"a single heading", "C:\\p\\main.asm [5]:", {{"C:\\p\\main.asm", 4}}},
+        {"a place with a message after it", "C:\\src\\app.asm [12]: error text", {{"C:\\src\\app.asm", 11}}},
+        {"any separator before the first bracket",
+         "C:\\src\\app.asm:[12] b [3]:",
+         {{"C:\\src\\app.asm", 11}, {"b", 2}}},
+        // Lines that do not go on as a chain keep their first place alone.
+        {"no colon at the end", "a [1] b [2]", {{"a", 0}}},
+        {"a space after the colon", "a [1] b [2]: ", {{"a", 0}}},
+        {"text after the last place", "a [1] b [2]: c", {{"a", 0}}},
+        {"a bad number further on", "a [1] b [x]:", {{"a", 0}}},
+        {"two spaces between places", "a [1]  b [2]:", {{"a", 0}}},
+        {"a place without a name", "a [1]  [2]:", {{"a", 0}}},
+        {"no space before a bracket", "a [1] b[2]:", {{"a", 0}}},
+        {"an echoed source line", "  mov eax,[12] x [3]", {{"  mov eax", 11}}},
+        {"no place at all", "flat assembler  version g.l8vn", {}},
+        {"empty", "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::unique_ptr<char[]> line = exactBlock(c.line.size() ? c.line.size() : 1);
+        memcpy(line.get(), c.line.data(), c.line.size());
+        ChainPlace places[PLACE_CHAIN_MAX];
+        size_t count = parsePlaceChain(line.get(), c.line.size(), places, PLACE_CHAIN_MAX);
+        ASSERT_EQ(count, c.places.size());
+        for (size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(std::string(line.get() + places[i].nameStart, places[i].nameLength), c.places[i].name);
+            EXPECT_EQ(places[i].lineIndex, c.places[i].index);
+        }
+    }
+}
+
+TEST(ParsePlaceChain, AChainLongerThanTheRoomLeftIsReadAsItsFirstPlace)
+{
+    const std::string text = "a [1] b [2] c [3]:";
+    ChainPlace places[3];
+    for (size_t capacity : {3u, 2u, 1u}) {
+        SCOPED_TRACE(capacity);
+        EXPECT_EQ(parsePlaceChain(text.data(), text.size(), places, capacity), capacity == 3 ? 3u : 1u);
+        EXPECT_EQ(places[0].nameLength, 1u);
+        EXPECT_EQ(places[0].lineIndex, 0);
+    }
+    EXPECT_EQ(parsePlaceChain(text.data(), text.size(), places, 0), 0u);
+}
+
 // ---------------------------------------------------------------------------
 // classifyOutputLine / isPlaceHeading / placeHeadingAbove
 
