@@ -911,6 +911,79 @@ void benchBuild()
     }
 }
 
+// The flat assembler's own source (SOURCE\WIN32\FASM.ASM and 29 included
+// files) built with the real flat assembler through Build, against the same
+// command run directly. FASM_EXE names it (bench.sh points it at
+// ../shared/assemblers); it is a 32-bit program.
+void benchRealBuild()
+{
+    progress("== build overhead, the flat assembler's own source");
+    const std::string what = "2. Build, the flat assembler's own source with fasm 1.73 (ms)";
+    char value[MAX_PATH] = "";
+    DWORD n = GetEnvironmentVariableA("FASM_EXE", value, sizeof value);
+    std::string fasm = hostsim::windowsPathOf(n < sizeof value ? value : "");
+    std::string source = fasm.substr(0, fasm.find_last_of('\\') + 1) + "SOURCE";
+    std::string reason;
+    n = GetEnvironmentVariableA("TORDEL_RUNS_32BIT", value, sizeof value);
+    if (fasm.empty())
+        reason = "FASM_EXE is not set and ../shared/assemblers has no fasm/FASM.EXE";
+    else if (n > 0 && n < sizeof value && std::string(value) == "0")
+        reason = "this machine cannot execute 32-bit code, and the flat assembler is a 32-bit program";
+    else if (!exists(fasm) || !exists(source + "\\WIN32\\FASM.ASM"))
+        reason = fasm + " or its SOURCE folder is missing";
+    hostsim::Installation inst;
+    std::string folder;
+    if (reason.empty()) {
+        folder = hostsim::tempFolder("bench-fasm-source");
+        reason = hostsim::copyFolder(source, folder + "\\SOURCE");
+    }
+    if (reason.empty() && !hostsim::layOutInstallation(inst, cfg.dll))
+        reason = "no host installation could be laid out";
+    if (!reason.empty()) {
+        row(what, "not run", "not run", "-", "-", "-");
+        note("build with fasm 1.73: not run, %s", reason.c_str());
+        return;
+    }
+    WritePrivateProfileStringA("FASM", "PATH", fasm.c_str(), inst.addInsIni.c_str());
+    hostsim::Host host;
+    if (!host.loadAddIn(inst.dllPath))
+        return;
+    std::string project = folder + "\\fasm.prj", mainSource = folder + "\\SOURCE\\WIN32\\FASM.ASM";
+    WritePrivateProfileStringA("PROJECT", "Compiler", "FASM", project.c_str());
+    host.openProject(project, "", (folder + "\\fasm.exe").c_str());
+    host.openChild(mainSource, FILE_TYPE_ASSEMBLY, hostsim::readFile(mainSource));
+    host.openChild(folder + "\\SOURCE\\ERRORS.INC", FILE_TYPE_ASSEMBLY,
+                   hostsim::readFile(folder + "\\SOURCE\\ERRORS.INC"));
+
+    host.command(HC_BUILD);
+    std::string out = host.outputText();
+    size_t start = out.find("\r\n") + 2, end = out.find("\r\n", start);
+    std::string commandLine = out.substr(start, end - start);
+    if (out.find("error:") != std::string::npos || !exists(folder + "\\fasm.exe")) {
+        row(what, "not run", "not run", "-", "-", "-");
+        note("build with fasm 1.73: the first build failed, so nothing was measured:%s", out.c_str());
+        return;
+    }
+    note("build with fasm 1.73: command line run: %s", commandLine.c_str());
+    std::vector<double> build, direct;
+    int reps = std::max(cfg.reps, 15);
+    for (int rep = 0; rep < reps; ++rep) {
+        double t0 = now();
+        runAndDrain(commandLine);
+        double t1 = now();
+        direct.push_back(t1 - t0);
+        t0 = now();
+        host.command(HC_BUILD);
+        t1 = now();
+        build.push_back(t1 - t0);
+    }
+    Stats b = stats(build), d = stats(direct);
+    row(what, figure(b, MS), figure(d, MS), figure(stats(pairedRatio(build, direct)), RATIO), "-", "-");
+    row("2. Build, add-in's own share, the flat assembler's own source (ms)",
+        figure(stats(pairedDifference(build, direct)), MS), "0 (direct run)", "-", "-", "-");
+    progress("  build %s, direct %s", figure(b, MS).c_str(), figure(d, MS).c_str());
+}
+
 // ---- 3. rc.inc export ------------------------------------------------------
 
 void benchRcExport()
@@ -1613,6 +1686,8 @@ int main(int argc, char** argv)
         benchRcExport();
     if (wanted("2"))
         benchBuild();
+    if (wanted("2"))
+        benchRealBuild();
     if (wanted("1"))
         benchThroughput();
     if (wanted("1"))

@@ -17,18 +17,6 @@ using testing_support::fileExists;
 
 namespace {
 
-// A Unix path as Wine shows it to Windows programs.
-std::string windowsPath(std::string path)
-{
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
-        path = "Z:" + path;
-    }
-    return path;
-}
-
 std::vector<std::string> splitLines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -51,33 +39,6 @@ int lineHolding(const std::vector<std::string>& lines, const std::string& part, 
         if (lines[i].find(part) != std::string::npos)
             return (int)i;
     return -1;
-}
-
-// Copies a folder with everything in it; false (and why) on the first failure.
-::testing::AssertionResult copyTree(const std::string& from, const std::string& to)
-{
-    if (!CreateDirectoryA(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return ::testing::AssertionFailure() << "cannot create " << to << ": error " << GetLastError();
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((from + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return ::testing::AssertionFailure() << "cannot list " << from << ": error " << GetLastError();
-    ::testing::AssertionResult result = ::testing::AssertionSuccess();
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::string source = from + "\\" + name, target = to + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            result = copyTree(source, target);
-        // A read-only original must not make the copy read-only too.
-        else if (!CopyFileA(source.c_str(), target.c_str(), FALSE) ||
-                 !SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL))
-            result = ::testing::AssertionFailure()
-                     << "cannot copy " << source << ": error " << GetLastError();
-    } while (result && FindNextFileA(search, &found));
-    FindClose(search);
-    return result;
 }
 
 // Runs a command line in a folder, its output going nowhere, and waits for it;
@@ -149,7 +110,7 @@ protected:
     // variable: the environment variable naming it; what: how to name it to the reader.
     void findAssembler(const char* variable, const char* what)
     {
-        assembler = windowsPath(env(variable));
+        assembler = hostsim::windowsPathOf(env(variable));
         if (assembler.empty())
             GTEST_SKIP() << variable << " is not set and ../shared/assemblers has no " << what
                          << ": no real assembler at hand";
@@ -231,7 +192,7 @@ protected:
         ASSERT_TRUE(fileExists(source + "\\WIN32\\FASM.ASM"))
             << "no flat assembler source beside " << assembler;
         folder = hostsim::tempFolder("fasm-source");
-        ASSERT_TRUE(copyTree(source, folder + "\\SOURCE"));
+        ASSERT_EQ(hostsim::copyFolder(source, folder + "\\SOURCE"), "");
         mainSource = folder + "\\SOURCE\\WIN32\\FASM.ASM";
         errorsInc = folder + "\\SOURCE\\ERRORS.INC";
         systemInc = folder + "\\SOURCE\\WIN32\\SYSTEM.INC";
@@ -399,7 +360,7 @@ protected:
 TEST_F(RealFasm2Test, TheSampleBuildsCleanAndItsMistakeIsNavigated)
 {
     std::string folder = hostsim::tempFolder("hello-fasm2");
-    ASSERT_TRUE(copyTree(env("TORDEL_SOURCE") + "\\examples\\hello", folder));
+    ASSERT_EQ(hostsim::copyFolder(env("TORDEL_SOURCE") + "\\examples\\hello", folder), "");
     const std::string source = folder + "\\hello.asm", script = folder + "\\hello.rc";
     const std::string program = folder + "\\hello.exe";
     const std::string withMistake = hostsim::readFile(source);

@@ -5,11 +5,15 @@
 # benchmark (e.g. --quick, --reps 9, --only 1,2). Takes 5 to 10 minutes;
 # progress goes to stderr.
 # It runs the shipped i686 build where this machine executes 32-bit code and
-# the x86-64 test build elsewhere; the first line names the target.
+# the x86-64 test build elsewhere; the first line names the target. The row
+# with the real flat assembler runs where FASM_EXE or ../shared/assemblers
+# has one and the machine can execute it.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/tools/targets.sh"
 pick_run_target
+# The real flat assembler's row builds its own source from ../shared/assemblers.
+find_real_assemblers
 TORDEL_TARGETS=$run_target bash "$here/tools/build.sh" --target tordel_bench >/dev/null
 export TORDEL_TARGET=$run_target
 export WINEPREFIX="${WINEPREFIX:-$here/$run_tree/wineprefix}"  # a prefix of its own keeps other runs from stopping it

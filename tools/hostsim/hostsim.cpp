@@ -1467,6 +1467,41 @@ bool writeFile(const std::string& path, const std::string& bytes)
     return ok;
 }
 
+std::string copyFolder(const std::string& from, const std::string& to)
+{
+    if (!CreateDirectoryA(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return "cannot create " + to + ": error " + std::to_string(GetLastError());
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((from + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return "cannot list " + from + ": error " + std::to_string(GetLastError());
+    std::string failure;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string source = from + "\\" + name, target = to + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            failure = copyFolder(source, target);
+        else if (!CopyFileA(source.c_str(), target.c_str(), FALSE) ||
+                 !SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL))
+            failure = "cannot copy " + source + ": error " + std::to_string(GetLastError());
+    } while (failure.empty() && FindNextFileA(search, &found));
+    FindClose(search);
+    return failure;
+}
+
+std::string windowsPathOf(std::string path)
+{
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        path = "Z:" + path;
+    }
+    return path;
+}
+
 std::string tempFolder(const std::string& tag)
 {
     char temp[MAX_PATH + 1] = "";

@@ -223,5 +223,11 @@ HMENU submenuBefore(HMENU menu, UINT before);
 std::string readFile(const std::string& path);  // "" when missing
 bool writeFile(const std::string& path, const std::string& bytes);
 std::string tempFolder(const std::string& tag);  // a fresh, empty folder
+// Copies a folder and everything in it, the copies writable whatever the
+// originals are; "" when done, else what failed and the system's error.
+std::string copyFolder(const std::string& from, const std::string& to);
+// A Unix path ("/work/x") as Wine shows it to Windows programs ("Z:\work\x");
+// any other path unchanged.
+std::string windowsPathOf(std::string path);
 
 }  // namespace hostsim
