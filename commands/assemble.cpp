@@ -137,7 +137,7 @@ bool assembleSource(const char* source, const char* output)
     setStatus(lookup(TEXT_COMPILING, text));
     // The assembler reports paths and source lines in the ANSI code page as it
     // received them; converting them as OEM text would garble them.
-    RunResult run = runCaptured(commandBuffer, OUTPUT_AS_IS);
+    RunResult run = runCaptured(commandBuffer, OUTPUT_AS_IS, projectField(PROJECT_FIELD_PROJECT_FILE));
     if (!run.started) {
         showPane(SW_RESTORE);
         return false;

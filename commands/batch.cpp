@@ -68,7 +68,7 @@ void runFile(const char* path)
     if (redirectOutputOn()) {
         ShowWindow(g.outputPane, SW_RESTORE);
         // A start failure is in the pane already; the run guard hears of it.
-        if (!runCaptured(path, OUTPUT_FROM_OEM).started)
+        if (!runCaptured(path, OUTPUT_FROM_OEM, g.project.field[PROJECT_FIELD_PROJECT_FILE]).started)
             recordBuild(false);
     } else {
         typedef HINSTANCE(WINAPI * ShellExecuteProc)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);

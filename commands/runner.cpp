@@ -1,7 +1,9 @@
 // Runs a command line as a hidden child process and streams what it writes
-// to standard output and standard error into the host's output control.
+// to standard output and standard error into the host's output control, and
+// all of it, as written, into a file.
 #include "commands/runner.h"
 
+#include "core/run_output.h"
 #include "host/addin_state.h"
 #include "host/host_ui.h"
 #include "settings/paths.h"
@@ -10,14 +12,21 @@
 namespace {
 
 enum : DWORD {
-    // Holds the command line first, then each read. The rich edit takes one
-    // large append far more slowly than the same text in reads of this size.
+    // Holds the command line first, then each read, then the tail shown at
+    // the end. The rich edit takes one large append far more slowly than
+    // the same text in pieces of READ_CHUNK.
     RUN_BUFFER_SIZE = 65536,
     READ_CHUNK = 32000,  // leaves room for the terminator in the buffer
-    // A 32-bit host's output control needs many times the text's size in
-    // memory; past this much it would exhaust the host's address space.
-    OUTPUT_LIMIT = 16u << 20,
-    POLL_MS = 5,
+    PIPE_BUFFER = 65536,
+    // The pane shows a run's whole output up to this many bytes. Past it the
+    // pane keeps the first PANE_HEAD bytes and, once the run is over, the
+    // last PANE_TAIL, where a build's errors are. Emptying the pane for the
+    // next command grows worse than quadratically with its size under Wine
+    // (about 0.1 s at this size, 8 s at 1 MB), and a 32-bit host runs out of
+    // memory long before its pane takes what a run can write.
+    PANE_LIMIT = 192u << 10,
+    PANE_HEAD = 64u << 10,
+    PANE_TAIL = PANE_LIMIT - PANE_HEAD,
     // Once the started process has ended, what it started may still hold the
     // pipe; output that pauses this long after the end closes the run.
     QUIET_AFTER_EXIT_MS = 500,
@@ -25,8 +34,13 @@ enum : DWORD {
     // repaints itself on every append, and painting many small ones costs
     // far more than the text (see revealOutput).
     SHOW_EVERY_MS = 100,
-    // How often the queue is looked at for painting and Esc.
-    LOOK_EVERY_MS = 15,
+    // How often the count of output not shown grows on screen.
+    COUNT_EVERY_MS = 500,
+    // A run waits for the pipe, the process and the host's messages; this
+    // much at most, so that nothing a wait might miss holds a run for long.
+    WAIT_AT_MOST_MS = 50,
+    // How long one turn may read before the host is looked at again.
+    READ_TURN_MS = 20,
     // A window whose painting never validates it must not hold the run.
     PAINTS_PER_LOOK = 64,
     // A run shorter than this leaves the pane as it was, so that a quick
@@ -42,14 +56,38 @@ const UINT PAINT_MESSAGES[] = {WM_PAINT, WM_SYNCPAINT, WM_NCPAINT, WM_ERASEBKGND
 // each queue keeps its own order.
 const UINT KEY_QUEUES[] = {PM_QS_POSTMESSAGE, PM_QS_INPUT};
 
+// What wakes a run besides the pipe and the process: a window to paint, a
+// key (Esc), a posted key, and messages sent from other threads, which
+// include the keyboard hook's calls.
+const DWORD WAKE_ON = QS_PAINT | QS_KEY | QS_POSTMESSAGE | QS_SENDMESSAGE;
+
+const char OUTPUT_FOLDER[] = "tordel";
+const char OUTPUT_SUFFIX[] = ".txt";
+
 // One captured run, from the child's start to its end.
 struct Run {
     HANDLE readEnd, process, job;
+    OVERLAPPED read;  // its event is set when a read completes
+    bool readPending;
     char* buffer;  // RUN_BUFFER_SIZE bytes
-    DWORD shown, dropped;
-    DWORD startTick, shownTick, lookTick;
     RunOutput conversion;
-    bool paneChecked, stopped;
+
+    // The file that gets every byte: INVALID_HANDLE_VALUE once it failed,
+    // and why in fileError.
+    HANDLE file;
+    DWORD fileError;
+    char filePath[MAX_PATH];
+
+    // What the pane holds: the output from outputStart on. Once more than
+    // PANE_LIMIT bytes came, it holds PANE_HEAD of them up to headEnd, then
+    // the note lines, and tail keeps the last PANE_TAIL bytes for the end.
+    LONG outputStart, headEnd;
+    unsigned long long received;
+    bool cut;
+    OutputTail tail;  // in PANE_TAIL bytes behind the buffer
+
+    DWORD startTick, shownTick, countTick, quietSince;
+    bool paneChecked, ended, stopped;
     bool hidden;         // appended text not painted yet (the control's redraw is off)
     DWORD stoppedAfter;  // milliseconds from the start to the Esc
 };
@@ -88,10 +126,82 @@ void appendMessage(TextId id)
     appendOutputText(lookup(id, text));
 }
 
+// An anonymous pipe can only be read by waiting in ReadFile. A named pipe
+// opened for overlapped reading lets one wait cover the pipe, the process
+// and the host's messages at once. One instance, connected here at once, so
+// no other program can take the other end.
 bool createOutputPipe(HANDLE* readEnd, HANDLE* writeEnd)
 {
+    static LONG runs;
+    char name[64];
+    wsprintfA(name, "\\\\.\\pipe\\tordel-%lu-%lu", GetCurrentProcessId(),
+              (unsigned long)InterlockedIncrement(&runs));
+    *readEnd =
+        CreateNamedPipeA(name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, PIPE_BUFFER, 0, nullptr);
+    if (*readEnd == INVALID_HANDLE_VALUE)
+        return false;
     SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return CreatePipe(readEnd, writeEnd, &inheritable, 0) != FALSE;
+    *writeEnd = CreateFileA(name, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING, 0, nullptr);
+    if (*writeEnd != INVALID_HANDLE_VALUE)
+        return true;
+    DWORD error = GetLastError();
+    CloseHandle(*readEnd);
+    SetLastError(error);
+    return false;
+}
+
+// Opens the file of the project's run output in the temporary folder's
+// "tordel" folder, replacing the last run's. Another host may be writing the
+// same project's file: then this host writes a file of its own beside it.
+void openOutputFile(Run* run, const char* projectFile)
+{
+    run->file = INVALID_HANDLE_VALUE;
+    char folder[MAX_PATH + 1], name[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH) {
+        run->fileError = length ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
+        lstrcpyA(run->filePath, "%TEMP%");
+        return;
+    }
+    if (!runOutputFileName(projectFile ? projectFile : "", OUTPUT_SUFFIX, name, sizeof name) ||
+        length + lstrlenA(OUTPUT_FOLDER) + 1 + lstrlenA(name) + 12 >= MAX_PATH) {
+        run->fileError = ERROR_FILENAME_EXCED_RANGE;
+        lstrcpynA(run->filePath, folder, MAX_PATH);
+        return;
+    }
+    lstrcatA(folder, OUTPUT_FOLDER);
+    if (!CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        run->fileError = GetLastError();
+        lstrcpyA(run->filePath, folder);
+        return;
+    }
+    wsprintfA(run->filePath, "%s\\%s", folder, name);
+    // Others may read it while it grows, but not write it.
+    run->file = CreateFileA(run->filePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (run->file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
+        char* suffix = run->filePath + lstrlenA(run->filePath) - lstrlenA(OUTPUT_SUFFIX);
+        wsprintfA(suffix, "-%lu%s", GetCurrentProcessId(), OUTPUT_SUFFIX);
+        run->file = CreateFileA(run->filePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (run->file == INVALID_HANDLE_VALUE)
+        run->fileError = GetLastError();
+}
+
+// Every byte as the child wrote it. A write that fails (a full disk) ends
+// the file, and the pane says so at the end.
+void keepInFile(Run* run, const char* bytes, DWORD count)
+{
+    if (run->file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    if (WriteFile(run->file, bytes, count, &written, nullptr) && written == count)
+        return;
+    run->fileError = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
+    CloseHandle(run->file);
+    run->file = INVALID_HANDLE_VALUE;
 }
 
 // Starts the command line hidden, with standard output and standard error
@@ -133,14 +243,14 @@ RunResult endRun(RunResult result)
     return result;
 }
 
-// Appends count bytes read from the child (terminated at buffer[count]).
-// The control takes NUL-terminated text, so a NUL byte in the output would
-// cut off the rest of the read, and with it perhaps the very error line the
-// build is judged by; the NUL bytes are left out instead.
-void appendChildBytes(char* buffer, DWORD count, RunOutput conversion)
+// Appends count bytes of output (terminated at bytes[count]) as text. The
+// control takes NUL-terminated text, so a NUL byte in the output would cut
+// off the rest, and with it perhaps the very error line the build is judged
+// by; the NUL bytes are left out instead.
+void appendChildBytes(char* bytes, DWORD count, RunOutput conversion)
 {
     for (DWORD at = 0; at < count;) {
-        char* piece = buffer + at;
+        char* piece = bytes + at;
         DWORD length = (DWORD)lstrlenA(piece);
         if (length > 0) {
             if (conversion == OUTPUT_FROM_OEM)
@@ -149,6 +259,90 @@ void appendChildBytes(char* buffer, DWORD count, RunOutput conversion)
         }
         at += length + 1;
     }
+}
+
+// Appends bytes that are not terminated, in pieces that leave room for the
+// terminator in the run's buffer.
+void appendRawBytes(Run* run, const char* bytes, DWORD count)
+{
+    for (DWORD at = 0; at < count;) {
+        DWORD piece = count - at < READ_CHUNK ? count - at : READ_CHUNK;
+        CopyMemory(run->buffer, bytes + at, piece);
+        run->buffer[piece] = '\0';
+        appendChildBytes(run->buffer, piece, run->conversion);
+        at += piece;
+    }
+}
+
+void selectToEnd(LONG from)
+{
+    CHARRANGE range = {from, -1};
+    SendMessageA(g.outputControl, EM_EXSETSEL, 0, (LPARAM)&range);
+}
+
+DWORD kilobytes(unsigned long long bytes) { return (DWORD)((bytes + 1023) / 1024); }
+
+// The lines that stand for what the pane leaves out: how much, and where
+// all of it is (or why it is nowhere). Replaces whatever follows the head.
+void writeCutNote(const Run* run, unsigned long long leftOut)
+{
+    char line[LONG_TEXT_SIZE], reason[WORK_BUFFER_SIZE], text[LONG_TEXT_SIZE + 8];
+    selectToEnd(run->headEnd);
+    wsprintfA(text, "\r\n%s\r\n", formatText(line, TEXT_OUTPUT_CUT, kilobytes(leftOut)));
+    appendOutputText(text);
+    if (run->file != INVALID_HANDLE_VALUE)
+        formatLongText(line, TEXT_OUTPUT_FILE, run->filePath);
+    else
+        formatLongText(line, TEXT_NO_OUTPUT_FILE, run->filePath, systemErrorText(run->fileError, reason));
+    wsprintfA(text, "%s\r\n", line);
+    appendOutputText(text);
+}
+
+// The pane keeps the first PANE_HEAD bytes of the output; the rest goes,
+// and the note stands in its place from now on.
+void cutPane(Run* run)
+{
+    SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
+    run->hidden = true;
+    run->cut = true;
+    writeCutNote(run, run->received - PANE_HEAD);
+    run->countTick = GetTickCount();
+}
+
+// The output read, count bytes in the run's buffer: into the file as it
+// came, into the tail, and into the pane while the pane shows everything.
+// The pane takes it at once, as fast as a hidden control takes it: the
+// control does not paint it until revealOutput, so the text on screen
+// changes only as often as a reader can follow.
+void takeOutput(Run* run, DWORD count)
+{
+    keepInFile(run, run->buffer, count);
+    tailPush(&run->tail, run->buffer, count);
+    const unsigned long long before = run->received;
+    run->received += count;
+    if (run->cut)
+        return;
+    if (!run->hidden) {
+        SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
+        run->hidden = true;
+    }
+    // The head ends at PANE_HEAD exactly, wherever a read ends.
+    DWORD toHead = before < PANE_HEAD ? (DWORD)(PANE_HEAD - before) : 0;
+    if (toHead > count)
+        toHead = count;
+    char* rest = run->buffer + toHead;
+    char keep = *rest;
+    *rest = '\0';
+    appendChildBytes(run->buffer, toHead, run->conversion);
+    *rest = keep;
+    if (toHead > 0 && run->received >= PANE_HEAD)
+        run->headEnd = outputLength();
+    if (run->received > PANE_LIMIT) {
+        cutPane(run);
+        return;
+    }
+    run->buffer[count] = '\0';
+    appendChildBytes(rest, count - toHead, run->conversion);
 }
 
 // Paints what was appended since the last time, with the newest line in view.
@@ -163,32 +357,59 @@ void revealOutput(Run* run)
     InvalidateRect(g.outputControl, nullptr, TRUE);
 }
 
-// Reads what the pipe holds (available bytes, so the read does not block)
-// and appends it at once, as fast as to a hidden control: the control does
-// not paint it until revealOutput, so the text on screen changes only as
-// often as a reader can follow. Reading goes on past the limit, so that the
-// child is never blocked on a full pipe; only the showing stops. False when
-// the pipe is gone.
-bool readAvailable(Run* run, DWORD available)
+// Hands a completed read over. False when the pipe is done: every writer
+// has closed it, or it failed.
+bool finishRead(Run* run, BOOL done, DWORD got)
 {
-    DWORD got = 0;
-    if (!ReadFile(run->readEnd, run->buffer, available < READ_CHUNK ? available : READ_CHUNK, &got, nullptr))
+    if (!done)
         return false;
-    DWORD allowed = OUTPUT_LIMIT - run->shown;
-    if (got > allowed) {
-        run->dropped += got - allowed;
-        got = allowed;
+    if (got > 0) {
+        takeOutput(run, got);
+        run->quietSince = GetTickCount();
     }
-    if (got == 0)
-        return true;
-    if (!run->hidden) {
-        SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
-        run->hidden = true;
-    }
-    run->buffer[got] = '\0';
-    appendChildBytes(run->buffer, got, run->conversion);
-    run->shown += got;
     return true;
+}
+
+// Reads what the pipe has, handing each read over, until a read has to wait
+// or this turn has lasted READ_TURN_MS. False when the pipe is done.
+bool readPipe(Run* run)
+{
+    DWORD turnStart = GetTickCount();
+    for (;;) {
+        DWORD got = 0;
+        if (run->readPending) {
+            BOOL done = GetOverlappedResult(run->readEnd, &run->read, &got, FALSE);
+            if (!done && GetLastError() == ERROR_IO_INCOMPLETE)
+                return true;
+            run->readPending = false;
+            if (!finishRead(run, done, got))
+                return false;
+        }
+        if (GetTickCount() - turnStart >= READ_TURN_MS)
+            return true;
+        // The event is reset as the read starts and set when it completes,
+        // whether now or later.
+        BOOL done = ReadFile(run->readEnd, run->buffer, READ_CHUNK, &got, &run->read);
+        if (!done && GetLastError() == ERROR_IO_PENDING) {
+            run->readPending = true;
+            return true;
+        }
+        if (!finishRead(run, done, got))
+            return false;
+    }
+}
+
+// A read still waiting is cancelled, and its end waited for, before its
+// buffer and event go.
+void cancelRead(Run* run)
+{
+    if (!run->readPending)
+        return;
+    DWORD got = 0;
+    CancelIo(run->readEnd);
+    if (GetOverlappedResult(run->readEnd, &run->read, &got, TRUE) && got > 0)
+        takeOutput(run, got);
+    run->readPending = false;
 }
 
 // An Esc key press waiting first among the key presses of one queue is
@@ -228,7 +449,8 @@ void stopRun(Run* run)
 }
 
 // Between reads: the pane shown once the run lasts, the output shown when
-// due, the windows painted, and Esc heard.
+// due, the count of what is not shown kept up, the windows painted, and Esc
+// heard.
 void lookAtHost(Run* run)
 {
     DWORD now = GetTickCount();
@@ -237,52 +459,85 @@ void lookAtHost(Run* run)
         if (!(GetWindowLongA(g.outputPane, GWL_STYLE) & WS_VISIBLE))
             ShowWindow(g.outputPane, SW_RESTORE);
     }
+    if (run->cut && now - run->countTick >= COUNT_EVERY_MS) {
+        run->countTick = now;
+        if (!run->hidden) {
+            SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
+            run->hidden = true;
+        }
+        writeCutNote(run, run->received - PANE_HEAD);
+    }
     if (now - run->shownTick >= SHOW_EVERY_MS)
         revealOutput(run);
-    if (now - run->lookTick < LOOK_EVERY_MS)
-        return;
-    run->lookTick = now;
     paintWindows();
     if (takeEscape() || escapeHeard)
         stopRun(run);
 }
 
-// Streams the child's output into the control until the pipe breaks, or
-// until the process has ended and the pipe stays quiet: a background program
-// that a batch file started inherits the pipe and could hold the host for
-// its whole life. After a stop, what the pipe holds already is shown and the
-// run ends at once. Returns the process's exit code.
+// Milliseconds until the next thing a run does by the clock.
+DWORD nextWait(const Run* run)
+{
+    DWORD now = GetTickCount(), wait = WAIT_AT_MOST_MS;
+    auto until = [&](DWORD since, DWORD after) {
+        DWORD passed = now - since;
+        DWORD left = passed >= after ? 0 : after - passed;
+        if (left < wait)
+            wait = left;
+    };
+    if (run->hidden)
+        until(run->shownTick, SHOW_EVERY_MS);
+    if (!run->paneChecked)
+        until(run->startTick, PANE_AFTER_MS);
+    if (run->cut)
+        until(run->countTick, COUNT_EVERY_MS);
+    if (run->ended)
+        until(run->quietSince, QUIET_AFTER_EXIT_MS);
+    return wait;
+}
+
+// Waits on the pipe, the process and the host's messages together, until
+// the pipe breaks, or until the process has ended and the pipe stays quiet:
+// a background program that a batch file started inherits the pipe and could
+// hold the host for its whole life. After a stop, what the pipe delivers at
+// once is shown and the run ends. Returns the process's exit code.
 DWORD readUntilDone(Run* run)
 {
-    DWORD quietSince = 0;
-    bool ended = false;
     for (;;) {
+        if (!readPipe(run))
+            break;
         lookAtHost(run);
-        DWORD available = 0;
-        if (!PeekNamedPipe(run->readEnd, nullptr, 0, nullptr, &available, nullptr))
+        if (run->stopped) {
+            // The ended processes close the pipe; what they wrote before
+            // comes first, for as long as a look at the host may take.
+            DWORD stopTick = GetTickCount();
+            while (GetTickCount() - stopTick < WAIT_AT_MOST_MS &&
+                   WaitForSingleObject(run->read.hEvent, WAIT_AT_MOST_MS) == WAIT_OBJECT_0 && readPipe(run))
+                continue;
             break;
-        if (run->stopped &&
-            (available == 0 || GetTickCount() - run->startTick - run->stoppedAfter >= POLL_MS))
-            break;
-        if (available == 0) {
-            if (!ended) {
-                ended = WaitForSingleObject(run->process, POLL_MS) == WAIT_OBJECT_0;
-                quietSince = GetTickCount();
-            } else if (GetTickCount() - quietSince >= QUIET_AFTER_EXIT_MS) {
-                break;
-            } else {
-                Sleep(POLL_MS);
-            }
-            continue;
         }
-        if (!readAvailable(run, available))
+        if (run->ended && GetTickCount() - run->quietSince >= QUIET_AFTER_EXIT_MS)
             break;
-        quietSince = GetTickCount();
+        HANDLE handles[2] = {run->read.hEvent, run->process};
+        DWORD count = run->ended ? 1 : 2;
+        DWORD woke = MsgWaitForMultipleObjects(count, handles, FALSE, nextWait(run), WAKE_ON);
+        if (woke == WAIT_OBJECT_0 + 1 && !run->ended) {
+            run->ended = true;
+            run->quietSince = GetTickCount();
+        }
+    }
+    cancelRead(run);
+    if (run->cut) {
+        // The note with its final count, then the end of the output.
+        size_t length = 0;
+        const char* tail = tailInOrder(&run->tail, &length);
+        writeCutNote(run, run->received - PANE_HEAD - length);
+        appendRawBytes(run, tail, (DWORD)length);
     }
     revealOutput(run);
-    char note[WORK_BUFFER_SIZE];
-    if (run->dropped)
-        appendNoteLine(formatText(note, TEXT_OUTPUT_CUT, run->dropped, (unsigned long)(OUTPUT_LIMIT >> 20)));
+    char note[LONG_TEXT_SIZE], reason[WORK_BUFFER_SIZE];
+    if (run->file == INVALID_HANDLE_VALUE && !run->cut)
+        appendNoteLine(formatLongText(note, TEXT_NO_OUTPUT_FILE, run->filePath,
+                                      systemErrorText(run->fileError, reason)));
     if (run->stopped) {
         appendNoteLine(
             formatText(note, TEXT_RUN_STOPPED, run->stoppedAfter / 1000, run->stoppedAfter % 1000 / 100));
@@ -290,10 +545,19 @@ DWORD readUntilDone(Run* run)
         return STOPPED_EXIT_CODE;
     }
     DWORD exitCode = 0;
-    WaitForSingleObject(run->process, POLL_MS);
+    WaitForSingleObject(run->process, run->ended ? 0 : (DWORD)WAIT_AT_MOST_MS);
     if (!GetExitCodeProcess(run->process, &exitCode) || exitCode == STILL_ACTIVE)
         exitCode = 0;
     return exitCode;
+}
+
+// The pane says why a run could not start, in the add-in's words and the system's.
+RunResult refuseStart(RunResult result, TextId text, DWORD error)
+{
+    char what[WORK_BUFFER_SIZE], reason[WORK_BUFFER_SIZE], line[2 * WORK_BUFFER_SIZE + 2];
+    wsprintfA(line, "%s: %s", lookup(text, what), systemErrorText(error, reason));
+    appendOutputText(line);
+    return endRun(result);
 }
 
 }  // namespace
@@ -302,14 +566,14 @@ void appendOutput(const char* text) { appendOutputText(text); }
 
 void appendNoteLine(const char* text)
 {
-    char line[WORK_BUFFER_SIZE + 4];
+    char line[LONG_TEXT_SIZE + 4];
     wsprintfA(line, "\r\n%s\r\n", text);
     appendOutputText(line);
 }
 
 bool runInProgress() { return running; }
 
-RunResult runCaptured(const char* commandLine, RunOutput conversion)
+RunResult runCaptured(const char* commandLine, RunOutput conversion, const char* projectFile)
 {
     appendOutputText("\r\n");
     appendOutputText(commandLine);
@@ -319,26 +583,30 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion)
 
     RunResult result = {false, false, 0};
     HANDLE heap = GetProcessHeap();
-    char* buffer = (char*)HeapAlloc(heap, 0, RUN_BUFFER_SIZE);
+    char* buffer = (char*)HeapAlloc(heap, 0, RUN_BUFFER_SIZE + PANE_TAIL);
     if (!buffer) {
         appendMessage(TEXT_NO_MEMORY);
         return endRun(result);
     }
     lstrcpynA(buffer, commandLine, RUN_BUFFER_SIZE);
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!createOutputPipe(&readEnd, &writeEnd)) {
-        appendMessage(TEXT_NO_PIPE);
+    HANDLE readDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!readDone || !createOutputPipe(&readEnd, &writeEnd)) {
+        DWORD error = GetLastError();
+        if (readDone)
+            CloseHandle(readDone);
         HeapFree(heap, 0, buffer);
-        return endRun(result);
+        return refuseStart(result, TEXT_NO_PIPE, error);
     }
     PROCESS_INFORMATION process;
     HANDLE job = nullptr;
     if (!startChild(buffer, writeEnd, &process, &job)) {
+        DWORD error = GetLastError();
         CloseHandle(readEnd);
         CloseHandle(writeEnd);
-        appendMessage(TEXT_NO_PROCESS);
+        CloseHandle(readDone);
         HeapFree(heap, 0, buffer);
-        return endRun(result);
+        return refuseStart(result, TEXT_NO_PROCESS, error);
     }
     // Only the child may hold the write end now, so the pipe breaks when the
     // child and whatever it started are done.
@@ -346,13 +614,24 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion)
     CloseHandle(process.hThread);
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_ESC_STOPS_RUN, text));
-    DWORD now = GetTickCount();
-    Run run = {readEnd, process.hProcess, job,   buffer, 0,     0, now, now,
-               now,     conversion,       false, false,  false, 0};
+
+    Run run;
+    ZeroMemory(&run, sizeof run);
+    run.readEnd = readEnd;
+    run.process = process.hProcess;
+    run.job = job;
+    run.read.hEvent = readDone;
+    run.buffer = buffer;
+    run.conversion = conversion;
+    tailInit(&run.tail, buffer + RUN_BUFFER_SIZE, PANE_TAIL);
+    run.outputStart = outputLength();
+    run.startTick = run.shownTick = run.countTick = run.quietSince = GetTickCount();
+    openOutputFile(&run, projectFile);
+
     result.started = true;
     escapeHeard = false;
     // The hook is called from this thread's message checks, which a run
-    // makes every few milliseconds; without it, Esc is heard from the queue.
+    // makes at least every WAIT_AT_MOST_MS; without it, Esc is heard from the queue.
     HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, watchForEscape, moduleInstance(), 0);
     running = true;
     result.exitCode = readUntilDone(&run);
@@ -360,10 +639,13 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion)
     if (hook)
         UnhookWindowsHookEx(hook);
     result.stopped = run.stopped;
+    if (run.file != INVALID_HANDLE_VALUE)
+        CloseHandle(run.file);
     if (job)
         CloseHandle(job);
     CloseHandle(process.hProcess);
     CloseHandle(readEnd);
+    CloseHandle(readDone);
     HeapFree(heap, 0, buffer);
     return endRun(result);
 }

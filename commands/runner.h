@@ -29,7 +29,13 @@ enum : DWORD { STOPPED_EXIT_CODE = 0xC000013A };
 // started. The output shows while it comes, and the host's windows keep
 // painting; every other message waits in the queue, in order, until the
 // run is over, so nothing of the host or the add-in runs inside a run.
-RunResult runCaptured(const char* commandLine, RunOutput conversion);
+// Every byte the child writes also goes, as written, to the project's run
+// output file in the temporary folder ("tordel\<project>-<hash>.txt", named
+// by runOutputFileName), replacing the last run's. The pane keeps a run's
+// whole output up to 192 KB; of a longer one its first 64 KB and its last
+// 128 KB, with a note between them of how much is left out and where all of
+// it is, counting up while the run goes on.
+RunResult runCaptured(const char* commandLine, RunOutput conversion, const char* projectFile);
 // True while runCaptured runs. Then only a message that another thread
 // sends to the host's windows can reach the add-in (message checks deliver
 // those at once).

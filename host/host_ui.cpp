@@ -26,13 +26,22 @@ int showMessage(const char* text, const char* caption, UINT style, HWND owner)
     return MessageBoxA(owner ? owner : g.mainWindow, text, caption, style);
 }
 
+const char* systemErrorText(DWORD error, char* out)
+{
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  out, WORK_BUFFER_SIZE, nullptr);
+    if (!length)
+        return formatText(out, TEXT_SYSTEM_ERROR, error);
+    // The system's texts end with a line break, which a line of the pane must not hold.
+    while (length > 0 && (out[length - 1] == '\n' || out[length - 1] == '\r'))
+        out[--length] = '\0';
+    return out;
+}
+
 void showSystemError(DWORD error, const char* caption, HWND owner)
 {
     char text[WORK_BUFFER_SIZE];
-    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                        sizeof text, nullptr))
-        formatText(text, TEXT_SYSTEM_ERROR, error);
-    showMessage(text, caption, MB_OK | MB_ICONERROR, owner);
+    showMessage(systemErrorText(error, text), caption, MB_OK | MB_ICONERROR, owner);
 }
 
 LONG outputLength() { return (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0); }

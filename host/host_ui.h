@@ -12,6 +12,9 @@ void setStatus(const char* text);
 LRESULT finishCommand();
 // A message box; owner is the host's main window unless one is given.
 int showMessage(const char* text, const char* caption, UINT style, HWND owner = nullptr);
+// The system's words for an error (WORK_BUFFER_SIZE bytes), without a line
+// break at the end; "Error N" when the system has none.
+const char* systemErrorText(DWORD error, char* out);
 // Tells the user, in the system's words, why an operation failed.
 void showSystemError(DWORD error, const char* caption, HWND owner = nullptr);
 // The output control's text length, as the control counts (CR LF as two).

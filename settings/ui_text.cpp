@@ -50,7 +50,9 @@ const char* messageText(TextId id, char* out)
     return out;
 }
 
-const char* formatText(char* out, TextId id, ...)
+namespace {
+
+const char* formatTextInto(char* out, size_t size, TextId id, va_list arguments)
 {
     char format[WORK_BUFFER_SIZE];
     lookup(id, format);
@@ -58,12 +60,29 @@ const char* formatText(char* out, TextId id, ...)
         lstrcpynA(format, TEXTS[id].defaultText, sizeof format);
     // The platform's formatter writes at most 1024 bytes; what it made is
     // cut to the caller's buffer.
-    char made[1024];
+    char made[LONG_TEXT_SIZE];
+    wvsprintfA(made, format, arguments);
+    lstrcpynA(out, made, (int)size);
+    return out;
+}
+
+}  // namespace
+
+const char* formatText(char* out, TextId id, ...)
+{
     va_list arguments;
     va_start(arguments, id);
-    wvsprintfA(made, format, arguments);
+    formatTextInto(out, WORK_BUFFER_SIZE, id, arguments);
     va_end(arguments);
-    lstrcpynA(out, made, WORK_BUFFER_SIZE);
+    return out;
+}
+
+const char* formatLongText(char* out, TextId id, ...)
+{
+    va_list arguments;
+    va_start(arguments, id);
+    formatTextInto(out, LONG_TEXT_SIZE, id, arguments);
+    va_end(arguments);
     return out;
 }
 

@@ -7,6 +7,8 @@
 
 // Fixed buffers for texts and paths: 255 characters and the terminator.
 enum : size_t { WORK_BUFFER_SIZE = 256 };
+// Room for a text that holds a full path or a system message.
+enum : size_t { LONG_TEXT_SIZE = 1024 };
 
 // Every text: its id, its two-letter key in the UI file, its English default.
 // The order is the order in which Export UI writes them; the first 26 are the
@@ -42,12 +44,14 @@ enum : size_t { WORK_BUFFER_SIZE = 256 };
     X(TEXT_SETUP_TITLE, "d1", "TORDEL setup")                                                                \
     X(TEXT_SETUP_PATH_LABEL, "d2", "Full path to the FASM compiler:")                                        \
     X(TEXT_SETUP_KEEP_RC, "d3", "Keep automatic rc.inc")                                                     \
-    X(TEXT_OUTPUT_CUT, "r4", "[%lu more bytes of output not shown: the pane keeps the first %lu MB]")        \
+    X(TEXT_OUTPUT_CUT, "r4", "[%lu KB of output not shown here]")                                            \
     X(TEXT_COMMAND_TOO_LONG, "r5", "%s: command line of %u characters, the limit is %u.")                    \
     X(TEXT_SILENT_FAILURE, "r6", "The assembler ended with exit code %lu (0x%08lX) and reported no error.")  \
     X(TEXT_SYSTEM_ERROR, "e1", "Error %lu")                                                                  \
     X(TEXT_ESC_STOPS_RUN, "s7", "Running... press Esc to stop.")                                             \
-    X(TEXT_RUN_STOPPED, "r7", "[Stopped by the user after %lu.%lu s]")
+    X(TEXT_RUN_STOPPED, "r7", "[Stopped by the user after %lu.%lu s]")                                       \
+    X(TEXT_OUTPUT_FILE, "r8", "[The whole output is in %s]")                                                 \
+    X(TEXT_NO_OUTPUT_FILE, "r9", "[The output is not kept in a file: %s: %s]")
 
 enum TextId {
 #define TORDEL_TEXT_ID(id, key, text) id,
@@ -67,5 +71,7 @@ const char* messageText(TextId id, char* out);  // '^' shown as a line break
 // differ from the default's would read the arguments wrongly: the default
 // is used instead. out holds WORK_BUFFER_SIZE bytes.
 const char* formatText(char* out, TextId id, ...);
+// The same into LONG_TEXT_SIZE bytes, for texts that hold paths.
+const char* formatLongText(char* out, TextId id, ...);
 // The five menu captions, with '~' shown as a tab before the shortcut.
 void loadMenuCaptions();

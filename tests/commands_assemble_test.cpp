@@ -634,7 +634,7 @@ TEST_F(AssembleTest, AnAssemblerThatCannotStartIsReportedInThePane)
         size_t commandsBefore = host->hostCommands.size();
         EXPECT_EQ(host->command(HC_BUILD), 1);
         std::string out = host->outputText();
-        EXPECT_EQ(out, echoOf(c.assembler + " \"" + source + "\" ") + NO_PROCESS);
+        EXPECT_EQ(out, echoOf(c.assembler + " \"" + source + "\" ") + NO_PROCESS + ": File not found.");
         EXPECT_TRUE(host->outputPaneVisible());
         EXPECT_EQ(host->outputEvents().size(), eventsBefore);  // nothing to highlight
         EXPECT_EQ(host->statusText(4), "FASM");

@@ -20,7 +20,8 @@ protected:
 
     void loadProject(const char* compiler = "FASM", const char* assemblerArguments = "")
     {
-        projectFile = makeProject(compiler);
+        // Named for the test, so that its run output file is its own.
+        projectFile = makeProject(compiler, ::testing::UnitTest::GetInstance()->current_test_info()->name());
         folder = projectFile.substr(0, projectFile.find_last_of('\\'));
         load();
         host->openProject(projectFile, assemblerArguments, "");
@@ -211,7 +212,7 @@ TEST_F(RunnerTest, CommandThatCannotStartIsReportedAndCountsAsFailedBuild)
         } else {
             line = assembleScript("", folder + "\\missing\\fasm.exe");
         }
-        EXPECT_EQ(host->outputText(), header(line) + "Creation process error");
+        EXPECT_EQ(host->outputText(), header(line) + "Creation process error: File not found.");
         // The failed start counts as a failed build: the run guard asks.
         host->answer(hostsim::Answer::press(IDNO));
         size_t before = host->dialogs.size();
@@ -232,19 +233,121 @@ TEST_F(RunnerTest, CommandThatCannotStartIsReportedAndCountsAsFailedBuild)
     EXPECT_EQ(host->hostCommands, std::vector<UINT>{HC_RUN});
 }
 
-// The most the pane is given: 16 MB, every byte in order.
-TEST_F(RunnerTest, SixteenMegabytesArriveWholeAndInOrder)
+// What the pane shows of output longer than it keeps.
+std::string cutOutput(const std::string& output, const std::string& file)
 {
-    const size_t total = 16u << 20;
-    DWORD start = GetTickCount();
-    std::string line = assembleScript("bytes:" + std::to_string(total));
-    DWORD elapsed = GetTickCount() - start;
+    return testing_support::cutPaneText(
+        output.size(),
+        [&](unsigned long long from, size_t count) { return output.substr((size_t)from, count); }, file);
+}
+
+TEST_F(RunnerTest, ThePaneKeepsHeadAndTailOfLongOutputAndTheFileKeepsAll)
+{
+    struct Case {
+        size_t bytes;
+        bool cut;
+    } cases[] = {{0, false},
+                 {testing_support::RUN_PANE_LIMIT - 1, false},
+                 {testing_support::RUN_PANE_LIMIT, false},
+                 {testing_support::RUN_PANE_LIMIT + 1, true},
+                 {16u << 20, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        std::string line = assembleScript("bytes:" + std::to_string(c.bytes));
+        std::string output = childprocBytes(c.bytes), file = testing_support::runOutputFileOf(projectFile);
+        ASSERT_NE(file, "") << "no run output file for " << projectFile;
+        std::string expected = header(line) + (c.cut ? cutOutput(output, file) : output);
+        std::string text = host->outputText();
+        ASSERT_EQ(text.size(), expected.size());
+        size_t at = firstDifference(text, expected);
+        EXPECT_EQ(at, expected.size()) << "first difference at " << at << ": '" << text.substr(at, 60) << "'";
+        EXPECT_TRUE(hostsim::readFile(file) == output) << file;
+    }
+}
+
+TEST_F(RunnerTest, TheFileHoldsTheBytesAsWrittenWhateverThePaneShows)
+{
+    // NUL bytes, bytes of no character, OEM box drawing in a batch file's
+    // output: the pane shows text, the file what the child wrote.
+    std::string batch = runBatchScript("out:a\\x00b\\xFF\\xB3\\x81\\n");
+    EXPECT_EQ(host->outputText(), header(batch) + "ab\xA0\xA6\xFC\r\n");  // 0xFF is a space in 437
+    EXPECT_EQ(hostsim::readFile(testing_support::runOutputFileOf(projectFile)),
+              std::string("a\0b\xFF\xB3\x81\r\n", 8));
+
+    // A line of 1 MB with no break: its beginning and its end.
+    std::string line = assembleScript("line:1048576");
+    std::string output = childprocLine(1048576), file = testing_support::runOutputFileOf(projectFile);
+    EXPECT_TRUE(host->outputText() == header(line) + cutOutput(output, file)) << host->outputText().size();
+    EXPECT_TRUE(hostsim::readFile(file) == output);
+}
+
+TEST_F(RunnerTest, AnErrorAtTheEndOfLongOutputIsHighlightedAndLeadsToItsSource)
+{
+    loadProject();
+    std::string source = folder + "\\main.asm";
+    ASSERT_TRUE(hostsim::writeFile(source, "\tnop\r\n\tnop\r\n\tmovv eax,1\r\n"));
+    host->openChild("hold:0", FILE_TYPE_ASSEMBLY, "");  // the main source, a step that does nothing
+    HWND doc = host->openChild(source, FILE_TYPE_ASSEMBLY, "\tnop\r\n\tnop\r\n\tmovv eax,1\r\n");
+    // Relative to the project folder: the script has no room for backslashes.
+    // The echoed command line must not hold the error text itself.
+    std::string line = assembleScript("bytes:1000000 out:main.asm\\x20[3]:\\n\\tmovv\\x20eax,1\\n"
+                                      "error\\x3a\\x20illegal\\x20instruction.\\n exit:2");
     std::string text = host->outputText();
-    std::string expected = header(line) + childprocBytes(total);
-    ASSERT_EQ(text.size(), expected.size());
-    size_t at = firstDifference(text, expected);
-    EXPECT_EQ(at, expected.size()) << "first difference at " << at << ": '" << text.substr(at, 40) << "'";
-    RecordProperty("milliseconds", (int)elapsed);
+    ASSERT_NE(text.find("KB of output not shown here]"), std::string::npos) << text.substr(0, 400);
+    int error = host->highlightedOutputLine();
+    ASSERT_GE(error, 0);
+    EXPECT_EQ(text.rfind("error: illegal instruction."), text.size() - 29);
+    EXPECT_TRUE(host->outputPaneVisible());
+    host->activate(doc);
+    EXPECT_EQ(host->doubleClickOutputLine(error), 1);
+    EXPECT_EQ(host->caretLine(doc), 2);
+    EXPECT_EQ(host->highlightedOutputLine(), error);
+}
+
+// Another host may be writing the same project's file: each keeps its own.
+TEST_F(RunnerTest, AFileInUseByAnotherHostIsLeftToIt)
+{
+    std::string line = assembleScript("out:first");
+    std::string file = testing_support::runOutputFileOf(projectFile);
+    ASSERT_NE(file, "");
+    HANDLE other =
+        CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    line = assembleScript("out:second");
+    CloseHandle(other);
+    EXPECT_EQ(host->outputText(), header(line) + "second");
+    EXPECT_EQ(hostsim::readFile(file), "first");
+    std::string own = file.substr(0, file.size() - 4) + "-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    EXPECT_EQ(hostsim::readFile(own), "second");
+    DeleteFileA(own.c_str());
+}
+
+// Without a file the run goes on in the pane alone, and the pane says why.
+TEST_F(RunnerTest, AnOutputFileThatCannotBeWrittenIsReportedWithItsReason)
+{
+    loadProject();
+    std::string line = assembleScript("out:ok");
+    std::string file = testing_support::runOutputFileOf(projectFile);
+    ASSERT_TRUE(DeleteFileA(file.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(file.c_str(), nullptr));  // a folder where the file goes
+    line = assembleScript("out:ok");
+    EXPECT_EQ(host->outputText(),
+              header(line) + "ok\r\n[The output is not kept in a file: " + file + ": Access denied.]\r\n");
+    line = assembleScript("bytes:300000");
+    EXPECT_NE(
+        host->outputText().find("\r\n[The output is not kept in a file: " + file + ": Access denied.]\r\n"),
+        std::string::npos);
+    RemoveDirectoryA(file.c_str());
+
+    // A temporary folder that does not exist.
+    char saved[MAX_PATH];
+    DWORD had = GetEnvironmentVariableA("TMP", saved, sizeof saved);
+    std::string missing = folder + "\\no such folder\\";
+    SetEnvironmentVariableA("TMP", missing.c_str());
+    line = assembleScript("out:ok");
+    SetEnvironmentVariableA("TMP", had ? saved : nullptr);
+    EXPECT_EQ(host->outputText(), header(line) + "ok\r\n[The output is not kept in a file: " + missing +
+                                      "tordel: Path not found.]\r\n");
 }
 
 TEST_F(RunnerTest, NulBytesDoNotHideTheRestOfTheOutput)

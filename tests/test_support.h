@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/fixtures/childproc_content.h"
 #include "tools/hostsim/hostsim.h"
 
 namespace testing_support {
@@ -58,6 +59,88 @@ inline MENUITEMINFOA menuItemAt(HMENU menu, int position)
     info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE | MIIM_STATE | MIIM_DATA;
     GetMenuItemInfoA(menu, position, TRUE, &info);
     return info;
+}
+
+// The pane and the file of a captured run's output, as the runner keeps
+// them: the whole output up to RUN_PANE_LIMIT bytes; past it the first
+// RUN_PANE_HEAD and the last RUN_PANE_TAIL.
+enum : size_t {
+    RUN_PANE_LIMIT = 192u << 10,
+    RUN_PANE_HEAD = 64u << 10,
+    RUN_PANE_TAIL = RUN_PANE_LIMIT - RUN_PANE_HEAD,
+};
+
+// Where the run output of a project goes: the temporary folder's "tordel"
+// folder, a file named for the project file. Of the files for projects of
+// that name in other folders, the newest; "" when there is none.
+inline std::string runOutputFileOf(const std::string& project)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string name = project.substr(project.rfind('\\') + 1);
+    name = name.substr(0, name.rfind('.'));
+    std::string folder = std::string(temp) + "tordel", newest;
+    FILETIME newestTime = {0, 0};
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\" + name + "-????????.txt").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return "";
+    do {
+        if (CompareFileTime(&found.ftLastWriteTime, &newestTime) >= 0) {
+            newestTime = found.ftLastWriteTime;
+            newest = folder + "\\" + found.cFileName;
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return newest;
+}
+
+// What the pane shows of output of `total` bytes, longer than it keeps:
+// the head, the note of how much is left out and where all of it is, the
+// tail from its first whole line (unless that line is half the tail or
+// more). bytesAt(from, count) gives the output's bytes.
+template <class BytesAt>
+std::string cutPaneText(unsigned long long total, BytesAt bytesAt, const std::string& file)
+{
+    std::string tail = bytesAt(total - RUN_PANE_TAIL, RUN_PANE_TAIL);
+    size_t lineEnd = tail.find('\n');
+    if (lineEnd < RUN_PANE_TAIL / 2)
+        tail = tail.substr(lineEnd + 1);
+    unsigned long long leftOut = total - RUN_PANE_HEAD - tail.size();
+    return bytesAt(0, RUN_PANE_HEAD) + "\r\n[" + std::to_string((leftOut + 1023) / 1024) +
+           " KB of output not shown here]\r\n[The whole output is in " + file + "]\r\n" + tail;
+}
+
+// "" when the file holds exactly what childproc's bytes:N writes for n,
+// else where it first differs. Read in pieces: n may be far larger than a
+// 32-bit test can hold.
+inline std::string fileDiffersFromChildprocBytes(const std::string& path, unsigned long long n)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return path + " cannot be read: error " + std::to_string(GetLastError());
+    const size_t piece = 8u << 20;
+    std::vector<char> got(piece);
+    std::string result;
+    for (unsigned long long at = 0; result.empty();) {
+        DWORD read = 0;
+        if (!ReadFile(file, got.data(), (DWORD)piece, &read, nullptr))
+            result = "read failed at " + std::to_string(at);
+        else if (read == 0)
+            break;
+        std::string expected = childprocBytesAt(n, at, read);
+        if (result.empty() && (expected.size() != read || memcmp(expected.data(), got.data(), read) != 0))
+            result = "differs in the 8 MB from " + std::to_string(at);
+        at += read;
+        if (result.empty() && read == 0 && at != n)
+            result = "holds " + std::to_string(at) + " bytes";
+    }
+    LARGE_INTEGER size;
+    if (result.empty() && GetFileSizeEx(file, &size) && (unsigned long long)size.QuadPart != n)
+        result = "holds " + std::to_string(size.QuadPart) + " bytes, not " + std::to_string(n);
+    CloseHandle(file);
+    return result;
 }
 
 // A test with a fresh host installation and a hidden host; the add-in is

@@ -8,6 +8,7 @@
 #include "core/line_parse.h"
 #include "core/path_text.h"
 #include "core/rc_format.h"
+#include "core/run_output.h"
 #include "core/text_core.h"
 
 #include <gtest/gtest.h>
@@ -555,6 +556,50 @@ TEST(PlaceHeadingAbove, LinesAtTheStartOfTheOutput)
         EXPECT_EQ(placeHeadingAbove(errorLine, readLine, &lines, buffer, sizeof buffer, &length), -1);
         EXPECT_TRUE(lines.asked.empty());
     }
+}
+
+// ---------------------------------------------------------------------------
+// run output
+
+TEST(RunOutputFileName, TheProjectsNameAndAHashOfItsPlace)
+{
+    struct Case {
+        const char* project;
+        const char* expected;
+    } cases[] = {
+        {"C:\\p\\hello.prj", "hello-"},
+        {"C:\\p\\two.dots.prj", "two.dots-"},
+        {"C:\\p\\noext", "noext-"},
+        {"C:\\p\\.prj", ".prj-"},
+        {"", "output-"},
+        {"C:\\p\\", "output-"},
+        {"C:/p/bad\x01\x7fname.prj", "bad__name-"},  // control bytes become '_'
+        {"C:\\p\\caf\xe9.prj", "caf\xe9-"},       // other bytes stay
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.project);
+        char out[128];
+        ASSERT_TRUE(runOutputFileName(c.project, ".txt", out, sizeof out));
+        std::string name = out;
+        ASSERT_EQ(name.size(), strlen(c.expected) + 8 + 4) << name;
+        EXPECT_EQ(name.substr(0, strlen(c.expected)), c.expected);
+        EXPECT_EQ(name.find_first_not_of("0123456789abcdef", strlen(c.expected)), name.size() - 4) << name;
+        EXPECT_EQ(name.substr(name.size() - 4), ".txt");
+    }
+    // The same file however its path is spelled in ASCII letter case or
+    // separators; another folder is another file.
+    char a[64], b[64], c[64];
+    ASSERT_TRUE(runOutputFileName("C:\\Work\\Hello.prj", ".txt", a, sizeof a));
+    ASSERT_TRUE(runOutputFileName("c:/work/hello.PRJ", ".txt", b, sizeof b));
+    ASSERT_TRUE(runOutputFileName("C:\\Other\\Hello.prj", ".txt", c, sizeof c));
+    EXPECT_STREQ(strchr(a, '-'), strchr(b, '-'));
+    EXPECT_STRNE(a, c);
+    // 64 characters of the name at most; a buffer one short of the result refuses.
+    std::string longName = "C:\\" + std::string(100, 'n') + ".prj";
+    char out[128];
+    ASSERT_TRUE(runOutputFileName(longName.c_str(), ".txt", out, 64 + 1 + 8 + 4 + 1));
+    EXPECT_EQ(strlen(out), 77u);
+    EXPECT_FALSE(runOutputFileName(longName.c_str(), ".txt", out, 64 + 1 + 8 + 4));
 }
 
 // ---------------------------------------------------------------------------
