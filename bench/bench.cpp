@@ -177,6 +177,7 @@ std::vector<double> pairedDifference(const std::vector<double>& a, const std::ve
 
 struct Config {
     std::string dll, tools, source, empty;
+    std::string baselineDll;  // the add-in as it was before runs waited instead of polling; "" when absent
     int reps = 5;
     bool quick = false;
 } cfg;
@@ -459,10 +460,19 @@ void benchThroughput()
                 double start = now();
                 host.command(execBatId);
                 double end = now();
-                size_t length = (size_t)GetWindowTextLengthA(host.outputControl());
-                if (length != expected) {
+                // The pane keeps head and tail of a long output, the file all of it.
+                std::string text = host.outputText();
+                size_t at = text.find("[The whole output is in ");
+                std::string file =
+                    at == std::string::npos ? "" : text.substr(at + 24, text.find(']', at) - at - 24);
+                WIN32_FILE_ATTRIBUTE_DATA data;
+                bool whole = !file.empty() &&
+                             GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data) &&
+                             data.nFileSizeHigh == 0 && data.nFileSizeLow == size;
+                if (!whole || text.size() > (200u << 10)) {
                     complete = false;
-                    progress("  add-in output holds %zu characters, expected %zu", length, expected);
+                    progress("  add-in pane holds %zu characters, its file %s", text.size(),
+                             whole ? "every byte" : "NOT every byte");
                 }
                 return end - start;
             };
@@ -534,8 +544,9 @@ void benchThroughput()
     if (!complete)
         note("captured output: SOME RUNS DID NOT CAPTURE EVERY BYTE (see stderr)");
     else
-        note("captured output: every add-in run left exactly the echoed command and all N bytes in the pane; "
-             "every bare run read all N bytes");
+        note("captured output: every add-in run left at most 200 KB in the pane and all N bytes in its run "
+             "output file; every previous runner's run all N bytes in the pane; every bare run read all N "
+             "bytes");
 }
 
 // ---- 1. stopping a run with Esc ---------------------------------------------
@@ -982,6 +993,216 @@ void benchRealBuild()
     row("2. Build, add-in's own share, the flat assembler's own source (ms)",
         figure(stats(pairedDifference(build, direct)), MS), "0 (direct run)", "-", "-", "-");
     progress("  build %s, direct %s", figure(b, MS).c_str(), figure(d, MS).c_str());
+}
+
+// ---- 2b. where a build's own time goes ---------------------------------------
+
+// One build, step by step, as the output control sees it: the pane emptied
+// (the preparation's end), the first append (the echoed command line), the
+// first append of the child's output, the verdict's search, the command's
+// return.
+struct BuildPhases {
+    std::vector<double> prepare, compose, start, endDetection, verdict, total;
+};
+
+// Builds with childproc as the assembler (it writes "x" and ends), with the
+// add-in at dll, reps times; false when the add-in would not load.
+bool measureBuildPhases(const std::string& dll, int reps, BuildPhases* out)
+{
+    hostsim::Installation inst;
+    if (!hostsim::layOutInstallation(inst, dll))
+        return false;
+    WritePrivateProfileStringA("FASM", "PATH", (cfg.tools + "\\childproc.exe").c_str(),
+                               inst.addInsIni.c_str());
+    hostsim::Host host;
+    if (!host.loadAddIn(inst.dllPath))
+        return false;
+    std::string folder = hostsim::tempFolder("bench-phases");
+    host.openProject(projectFile(folder, "FASM"), "out:x", "");
+    host.openChild("hold:0", FILE_TYPE_ASSEMBLY, "");
+    std::vector<std::pair<double, UINT>> stamps;
+    host.onOutputMessage = [&](UINT m) {
+        if (m == WM_SETTEXT || m == EM_REPLACESEL || m == EM_FINDTEXTEX)
+            stamps.push_back({now(), m});
+    };
+    for (int rep = 0; rep < reps; ++rep) {
+        stamps.clear();
+        double t0 = now();
+        host.command(HC_ASSEMBLE);
+        double t1 = now();
+        std::vector<double> appends;
+        double emptied = -1, searched = -1, lastAppend = -1;
+        for (const auto& s : stamps) {
+            if (s.second == WM_SETTEXT && emptied < 0)
+                emptied = s.first;
+            else if (s.second == EM_REPLACESEL && searched < 0) {
+                appends.push_back(s.first);
+                lastAppend = s.first;
+            } else if (s.second == EM_FINDTEXTEX && searched < 0)
+                searched = s.first;
+        }
+        // Four appends echo the command line; the fifth is the child's "x".
+        if (emptied < 0 || searched < 0 || appends.size() < 5)
+            return false;
+        out->prepare.push_back(emptied - t0);
+        out->compose.push_back(appends[0] - emptied);
+        out->start.push_back(appends[4] - appends[0]);
+        out->endDetection.push_back(searched - lastAppend);
+        out->verdict.push_back(t1 - searched);
+        out->total.push_back(t1 - t0);
+    }
+    host.onOutputMessage = nullptr;
+    return true;
+}
+
+// The same command run directly: from the start to the first byte read, and
+// from there to the pipe's end.
+void measureDirectPhases(const std::string& commandLine, int reps, std::vector<double>* start,
+                         std::vector<double>* end)
+{
+    for (int rep = 0; rep < reps; ++rep) {
+        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+        HANDLE readEnd, writeEnd;
+        if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+            return;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+        startup.hStdOutput = startup.hStdError = writeEnd;
+        PROCESS_INFORMATION process;
+        std::string line = commandLine;
+        double t0 = now();
+        BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                      &startup, &process);
+        CloseHandle(writeEnd);
+        if (!started) {
+            CloseHandle(readEnd);
+            return;
+        }
+        char buffer[4096];
+        DWORD got = 0;
+        double first = -1;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr))
+            if (first < 0)
+                first = now();
+        double t2 = now();
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        CloseHandle(readEnd);
+        start->push_back(first - t0);
+        end->push_back(t2 - first);
+    }
+}
+
+void benchBuildPhases()
+{
+    progress("== where a build's own time goes");
+    int reps = std::max(cfg.reps, 21);
+    struct Variant {
+        const char* label;
+        std::string dll;
+        BuildPhases phases;
+        bool measured;
+    } variants[] = {{"before (polling runner)", cfg.baselineDll, {}, false}, {"now", cfg.dll, {}, false}};
+    for (Variant& v : variants) {
+        if (v.dll.empty() || !exists(v.dll)) {
+            note("build phases %s: not run, no such add-in (bench.sh builds it from git; --baseline-dll)",
+                 v.label);
+            continue;
+        }
+        v.measured = measureBuildPhases(v.dll, reps, &v.phases);
+        if (!v.measured)
+            note("build phases %s: the steps could not be told apart", v.label);
+    }
+    std::vector<double> directStart, directEnd;
+    measureDirectPhases(cfg.tools + "\\childproc.exe \"hold:0\" out:x", reps, &directStart, &directEnd);
+    struct Step {
+        const char* what;
+        std::vector<double> BuildPhases::*times;
+        const std::vector<double>* direct;
+    } steps[] = {
+        {"preparation (save, enumerate, empty the pane)", &BuildPhases::prepare, nullptr},
+        {"assembler path, command line, status", &BuildPhases::compose, nullptr},
+        {"start: echo to the child's first output shown", &BuildPhases::start, &directStart},
+        {"end detection: last output to the verdict", &BuildPhases::endDetection, &directEnd},
+        {"verdict, status and pane", &BuildPhases::verdict, nullptr},
+        {"the whole Assemble", &BuildPhases::total, nullptr},
+    };
+    for (const Step& step : steps) {
+        Variant& before = variants[0];
+        Variant& after = variants[1];
+        std::string beforeText = before.measured ? figure(stats(before.phases.*step.times), MS) : "not run";
+        std::string afterText = after.measured ? figure(stats(after.phases.*step.times), MS) : "not run";
+        row(std::string("2b. ") + step.what + ", now vs before (ms)", afterText, beforeText,
+            before.measured && after.measured
+                ? number(stats(after.phases.*step.times).median - stats(before.phases.*step.times).median,
+                         MS) +
+                      " change"
+                : "-",
+            "info", "-");
+        if (step.direct)
+            row(std::string("2b. ") + step.what + ", direct run (ms)", figure(stats(*step.direct), MS), "-",
+                "-", "info", "-");
+    }
+    note("build phases: childproc as the assembler writes \"x\" and ends; times from the output control's "
+         "messages (WM_SETTEXT, EM_REPLACESEL, EM_FINDTEXTEX) and the command's return; the direct run's "
+         "start is "
+         "CreateProcess to the first byte, its end the first byte to the pipe's end");
+}
+
+// ---- 2c. the next command after a long run ----------------------------------
+
+// A captured run of N MB, then the next Assemble of a silent assembler,
+// against the same Assemble after a run that wrote nothing: the difference
+// is what the long run left the next command to do (emptying the pane).
+void benchNextCommand()
+{
+    progress("== the next command after a long run");
+    hostsim::Installation inst;
+    if (!hostsim::layOutInstallation(inst, cfg.dll))
+        return;
+    WritePrivateProfileStringA("FASM", "PATH", (cfg.tools + "\\childproc.exe").c_str(),
+                               inst.addInsIni.c_str());
+    std::string folder = hostsim::tempFolder("bench-next");
+    std::string project = projectFile(folder, "FASM");
+    std::vector<size_t> sizes = {1u << 20, 4u << 20, 16u << 20};
+    if (!cfg.quick)
+        sizes.push_back(256u << 20);
+    auto nextAfter = [&](size_t bytes, bool shown) -> double {
+        hostsim::Host host;
+        if (!host.loadAddIn(inst.dllPath))
+            return -1;
+        if (shown) {
+            ShowWindow(host.frame(), SW_SHOW);
+            UpdateWindow(host.frame());
+        }
+        host.openProject(project, ("bytes:" + std::to_string(bytes)).c_str(), "");
+        host.openChild("hold:0", FILE_TYPE_ASSEMBLY, "");
+        host.command(HC_ASSEMBLE);
+        host.openProject(project, "", "");
+        double t0 = now();
+        host.command(HC_ASSEMBLE);
+        return now() - t0;
+    };
+    int reps = cfg.quick ? 3 : 5;
+    for (bool shown : {false, true}) {
+        std::vector<double> empty;
+        for (int rep = 0; rep < reps; ++rep)
+            empty.push_back(nextAfter(0, shown));
+        for (size_t size : sizes) {
+            std::vector<double> next;
+            for (int rep = 0; rep < (size > (16u << 20) ? 3 : reps); ++rep)
+                next.push_back(nextAfter(size, shown));
+            Stats n = stats(next), e = stats(empty);
+            row("2c. Next Assemble after " + std::to_string(size >> 20) + " MB of output, host " +
+                    (shown ? "shown" : "hidden") + " (ms)",
+                figure(n, MS), figure(e, MS) + " after none", number(n.median - e.median, MS) + " later",
+                "< 1000 ms later", yesNo(n.median - e.median < 1.0));
+            progress("  %zu MB, %s: next %s, after none %s", size >> 20, shown ? "shown" : "hidden",
+                     figure(n, MS).c_str(), figure(e, MS).c_str());
+        }
+    }
 }
 
 // ---- 3. rc.inc export ------------------------------------------------------
@@ -1646,6 +1867,8 @@ int main(int argc, char** argv)
             cfg.source = value();
         else if (a == "--empty")
             cfg.empty = value();
+        else if (a == "--baseline-dll")
+            cfg.baselineDll = value();
         else if (a == "--reps")
             cfg.reps = std::max(5, atoi(value().c_str()));
         else if (a == "--quick")
@@ -1653,7 +1876,8 @@ int main(int argc, char** argv)
         else if (a == "--only")
             only = value();
         else {
-            fprintf(stderr, "usage: tordel_bench [--dll PATH] [--tools DIR] [--source DIR] [--empty PATH] "
+            fprintf(stderr, "usage: tordel_bench [--dll PATH] [--baseline-dll PATH] [--tools DIR] [--source "
+                            "DIR] [--empty PATH] "
                             "[--reps N>=5] [--quick] [--only 1,1x,2,3,4,5,6]\n");
             return 2;
         }
@@ -1688,6 +1912,10 @@ int main(int argc, char** argv)
         benchBuild();
     if (wanted("2"))
         benchRealBuild();
+    if (wanted("2"))
+        benchBuildPhases();
+    if (wanted("2"))
+        benchNextCommand();
     if (wanted("1"))
         benchThroughput();
     if (wanted("1"))

@@ -652,6 +652,56 @@ TEST_F(LiveRunTest, EscStopsTheChildAndEveryProcessItStarted)
     }
 }
 
+// A run of a gigabyte stopped early (while the pane still shows everything)
+// and late (long after it was cut): the file holds what came, the pane its
+// head, the note and its tail, and the host got the Esc at once.
+TEST_F(LiveRunTest, EscStopsAHugeRunAtAnyPoint)
+{
+    const unsigned long long total = 1ull << 30;
+    for (DWORD after : {0u, 2000u}) {
+        SCOPED_TRACE(after);
+        host = std::make_unique<hostsim::Host>();
+        projectFile.clear();
+        loadProject();
+        showHost();
+        // The child marks a file as it starts, then writes its gigabyte.
+        std::string started = folder + "\\started.txt";
+        std::string script = "\"append:1:0:" + started + "\" bytes:" + std::to_string(total);
+        std::unique_ptr<Toucher> toucher;
+        if (after)
+            toucher = std::make_unique<Toucher>(started,
+                                                std::vector<Touch>{postEscape(after, host->outputControl())});
+        else  // at once: the Esc waits in the queue before the run starts
+            PostMessageA(host->outputControl(), WM_KEYDOWN, VK_ESCAPE, ESC_DOWN);
+        DWORD start = GetTickCount();
+        std::string line = assembleScript(script);
+        DWORD returned = GetTickCount();
+        if (toucher)
+            toucher->join();
+        std::string text = host->outputText(), file = testing_support::runOutputFileOf(projectFile);
+        ASSERT_GE(stoppedAfter(text), 0.0) << text.substr(text.size() > 300 ? text.size() - 300 : 0);
+        EXPECT_LT(returned - start, after + 5000u);
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data)) << file;
+        unsigned long long got = (unsigned long long)data.nFileSizeHigh << 32 | data.nFileSizeLow;
+        EXPECT_LT(got, total);
+        EXPECT_TRUE(after == 0 || got > testing_support::RUN_PANE_LIMIT) << got;
+        // What the file holds is what came, and the pane shows it as it shows any output.
+        EXPECT_EQ(testing_support::fileDiffersFromChildprocBytes(file, got), "");
+        std::string stopped = text.substr(text.rfind("\r\n[Stopped by the user after "));
+        std::string shown = text.substr(0, text.size() - stopped.size());
+        auto bytesAt = [&](unsigned long long from, size_t count) {
+            return childprocBytesAt(got, from, count);
+        };
+        std::string expected = header(line) + (got > testing_support::RUN_PANE_LIMIT
+                                                   ? testing_support::cutPaneText(got, bytesAt, file)
+                                                   : bytesAt(0, (size_t)got));
+        EXPECT_TRUE(shown == expected)
+            << got << " bytes came; the pane shows " << shown.size() << " characters";
+        DeleteFileA(file.c_str());
+    }
+}
+
 TEST_F(LiveRunTest, MessagesPostedDuringARunWaitForItInOrder)
 {
     loadProject();

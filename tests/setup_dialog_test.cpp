@@ -44,12 +44,14 @@ const std::pair<const char*, const char*> UI_TEXTS[] = {
     {"d1", "TORDEL setup"},
     {"d2", "Full path to the FASM compiler:"},
     {"d3", "Keep automatic rc.inc"},
-    {"r4", "[%lu more bytes of output not shown: the pane keeps the first %lu MB]"},
+    {"r4", "[%lu KB of output not shown here]"},
     {"r5", "%s: command line of %u characters, the limit is %u."},
     {"r6", "The assembler ended with exit code %lu (0x%08lX) and reported no error."},
     {"e1", "Error %lu"},
     {"s7", "Running... press Esc to stop."},
     {"r7", "[Stopped by the user after %lu.%lu s]"},
+    {"r8", "[The whole output is in %s]"},
+    {"r9", "[The output is not kept in a file: %s: %s]"},
 };
 const size_t UI_TEXT_COUNT = sizeof UI_TEXTS / sizeof UI_TEXTS[0];
 

@@ -20,9 +20,24 @@ export WINEPREFIX="${WINEPREFIX:-$here/$run_tree/wineprefix}"  # a prefix of its
 echo "tordel benchmark - target $run_reason;"
 echo "  $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(/usr/lib/wine/wine64 --version 2>/dev/null)," \
   "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+# The add-in as it was before runs waited on the pipe instead of polling,
+# built from git for the rows that itemise a build's own time against it.
+baseline_rev=${TORDEL_BENCH_BASELINE:-beb27b6}
+baseline_dll="$here/$run_tree/bench/tordel_baseline.dll"
+baseline=()
+if git -C "$here" cat-file -e "$baseline_rev^{commit}" 2>/dev/null; then
+  src=$(mktemp -d)
+  git -C "$here" archive "$baseline_rev" | tar -x -C "$src"
+  if cmake -S "$src" -B "$src/out" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-$run_target.cmake" \
+       -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build "$src/out" --target tordel -j2 >/dev/null; then
+    cp "$src/out/tordel.dll" "$baseline_dll"
+    baseline=(--baseline-dll "Z:$(echo "$baseline_dll" | sed 's|/|\\|g')")
+  fi
+  rm -rf "$src"
+fi
 status=0
 table=$(mktemp)
-"$here/tools/wine-run.sh" "$here/$run_tree/bench/tordel_bench.exe" "$@" | tee "$table" || status=$?
+"$here/tools/wine-run.sh" "$here/$run_tree/bench/tordel_bench.exe" "${baseline[@]}" "$@" | tee "$table" || status=$?
 # A wineserver stopped under it (another run's "wineserver -k" on the same
 # prefix) ends the benchmark without a table and without an error code.
 if ! grep -q '^| Measured' "$table"; then

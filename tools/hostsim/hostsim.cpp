@@ -438,6 +438,8 @@ LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l)
     if (!im)
         return DefWindowProcA(h, m, w, l);
     WNDPROC orig = im->outputOrig;
+    if (im->host->onOutputMessage)
+        im->host->onOutputMessage(m);
     if (im->outProc) {
         LRESULT r = im->outProc(h, m, w, l);
         if (m == WM_LBUTTONDBLCLK) {

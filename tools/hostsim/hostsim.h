@@ -163,6 +163,10 @@ public:
     // frame: ShowWindow(frame(), SW_SHOW) on a hidden host is enough.
     int outputPaintCount() const;
     std::function<void()> onOutputPaint;
+    // Called with every message the output control gets, before it acts on
+    // it: when each step of a command reaches the pane (the benchmark's
+    // timeline).
+    std::function<void(UINT message)> onOutputMessage;
     HWND outputControl() const { return handles.outputControl; }
     HWND outputPane() const { return handles.outputPane; }
     HWND mdiClient() const { return handles.mdiClient; }
