@@ -18,15 +18,20 @@ enum : DWORD {
     RUN_BUFFER_SIZE = 65536,
     READ_CHUNK = 32000,  // leaves room for the terminator in the buffer
     PIPE_BUFFER = 65536,
-    // The pane shows a run's whole output up to this many bytes. Past it the
-    // pane keeps the first PANE_HEAD bytes and, once the run is over, the
-    // last PANE_TAIL, where a build's errors are. Emptying the pane for the
-    // next command grows worse than quadratically with its size under Wine
-    // (about 0.1 s at this size, 8 s at 1 MB), and a 32-bit host runs out of
-    // memory long before its pane takes what a run can write.
-    PANE_LIMIT = 192u << 10,
-    PANE_HEAD = 64u << 10,
+    // The pane shows a run's whole output up to PANE_LIMIT bytes and
+    // PANE_LINES lines. Past either it keeps the first PANE_HEAD bytes (at
+    // most HEAD_LINES lines) and, once the run is over, the last PANE_TAIL
+    // (at most TAIL_LINES lines), where a build's errors are. Emptying the
+    // pane for the next command costs, under Wine, about the square of its
+    // lines: about 0.15 s at these limits, 0.7 s for 8192 empty lines, 5 s
+    // for 512 KB of 80-character lines; and a 32-bit host runs out of memory
+    // long before its pane takes what a run can write.
+    PANE_LIMIT = 128u << 10,
+    PANE_HEAD = 32u << 10,
     PANE_TAIL = PANE_LIMIT - PANE_HEAD,
+    PANE_LINES = 2000,
+    HEAD_LINES = 400,
+    TAIL_LINES = PANE_LINES - HEAD_LINES,
     // Once the started process has ended, what it started may still hold the
     // pipe; output that pauses this long after the end closes the run.
     QUIET_AFTER_EXIT_MS = 500,
@@ -78,12 +83,14 @@ struct Run {
     DWORD fileError;
     char filePath[MAX_PATH];
 
-    // What the pane holds: the output from outputStart on. Once more than
-    // PANE_LIMIT bytes came, it holds PANE_HEAD of them up to headEnd, then
-    // the note lines, and tail keeps the last PANE_TAIL bytes for the end.
+    // What the pane holds: the output from outputStart on. Once more came
+    // than it shows whole, it holds the head (headBytes of output, headLines
+    // lines) up to headEnd, then the note lines, and tail keeps the last
+    // PANE_TAIL bytes for the end.
     LONG outputStart, headEnd;
     unsigned long long received;
-    bool cut;
+    DWORD lines, headBytes, headLines;
+    bool headDone, cut;
     OutputTail tail;  // in PANE_TAIL bytes behind the buffer
 
     DWORD startTick, shownTick, countTick, quietSince;
@@ -298,15 +305,29 @@ void writeCutNote(const Run* run, unsigned long long leftOut)
     appendOutputText(text);
 }
 
-// The pane keeps the first PANE_HEAD bytes of the output; the rest goes,
-// and the note stands in its place from now on.
+// The pane keeps the head of the output; the rest goes, and the note stands
+// in its place from now on.
 void cutPane(Run* run)
 {
+    if (!run->headDone) {
+        run->headDone = true;
+        run->headEnd = outputLength();
+    }
     SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
     run->hidden = true;
     run->cut = true;
-    writeCutNote(run, run->received - PANE_HEAD);
+    writeCutNote(run, run->received - run->headBytes);
     run->countTick = GetTickCount();
+}
+
+// Appends bytes [from, to) of the run's buffer as text.
+void appendBufferPart(Run* run, DWORD from, DWORD to)
+{
+    char* end = run->buffer + to;
+    char kept = *end;
+    *end = '\0';
+    appendChildBytes(run->buffer + from, to - from, run->conversion);
+    *end = kept;
 }
 
 // The output read, count bytes in the run's buffer: into the file as it
@@ -318,7 +339,6 @@ void takeOutput(Run* run, DWORD count)
 {
     keepInFile(run, run->buffer, count);
     tailPush(&run->tail, run->buffer, count);
-    const unsigned long long before = run->received;
     run->received += count;
     if (run->cut)
         return;
@@ -326,23 +346,23 @@ void takeOutput(Run* run, DWORD count)
         SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
         run->hidden = true;
     }
-    // The head ends at PANE_HEAD exactly, wherever a read ends.
-    DWORD toHead = before < PANE_HEAD ? (DWORD)(PANE_HEAD - before) : 0;
-    if (toHead > count)
-        toHead = count;
-    char* rest = run->buffer + toHead;
-    char keep = *rest;
-    *rest = '\0';
-    appendChildBytes(run->buffer, toHead, run->conversion);
-    *rest = keep;
-    if (toHead > 0 && run->received >= PANE_HEAD)
-        run->headEnd = outputLength();
-    if (run->received > PANE_LIMIT) {
+    DWORD head = 0;
+    if (!run->headDone) {
+        head =
+            (DWORD)fittingPrefix(run->buffer, count, PANE_HEAD - run->headBytes, HEAD_LINES - run->headLines);
+        appendBufferPart(run, 0, head);
+        run->headBytes += head;
+        run->headLines += (DWORD)countLineBreaks(run->buffer, head);
+        run->headDone = head < count || run->headBytes == PANE_HEAD || run->headLines == HEAD_LINES;
+        if (run->headDone)
+            run->headEnd = outputLength();
+    }
+    run->lines += (DWORD)countLineBreaks(run->buffer, count);
+    if (run->received > PANE_LIMIT || run->lines > PANE_LINES) {
         cutPane(run);
         return;
     }
-    run->buffer[count] = '\0';
-    appendChildBytes(rest, count - toHead, run->conversion);
+    appendBufferPart(run, head, count);
 }
 
 // Paints what was appended since the last time, with the newest line in view.
@@ -465,7 +485,7 @@ void lookAtHost(Run* run)
             SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
             run->hidden = true;
         }
-        writeCutNote(run, run->received - PANE_HEAD);
+        writeCutNote(run, run->received - run->headBytes);
     }
     if (now - run->shownTick >= SHOW_EVERY_MS)
         revealOutput(run);
@@ -529,8 +549,8 @@ DWORD readUntilDone(Run* run)
     if (run->cut) {
         // The note with its final count, then the end of the output.
         size_t length = 0;
-        const char* tail = tailInOrder(&run->tail, &length);
-        writeCutNote(run, run->received - PANE_HEAD - length);
+        const char* tail = tailToShow(&run->tail, run->headBytes, TAIL_LINES, &length);
+        writeCutNote(run, run->received - run->headBytes - length);
         appendRawBytes(run, tail, (DWORD)length);
     }
     revealOutput(run);

@@ -32,9 +32,10 @@ enum : DWORD { STOPPED_EXIT_CODE = 0xC000013A };
 // Every byte the child writes also goes, as written, to the project's run
 // output file in the temporary folder ("tordel\<project>-<hash>.txt", named
 // by runOutputFileName), replacing the last run's. The pane keeps a run's
-// whole output up to 192 KB; of a longer one its first 64 KB and its last
-// 128 KB, with a note between them of how much is left out and where all of
-// it is, counting up while the run goes on.
+// whole output up to 128 KB and 2000 lines; of a longer one its first 32 KB
+// (400 lines at most) and its last 96 KB (1600 lines at most), with a note
+// between them of how much is left out and where all of it is, counting up
+// while the run goes on.
 RunResult runCaptured(const char* commandLine, RunOutput conversion, const char* projectFile);
 // True while runCaptured runs. Then only a message that another thread
 // sends to the host's windows can reach the add-in (message checks deliver

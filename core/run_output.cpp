@@ -41,22 +41,73 @@ void reverse(char* from, char* to)
 
 }  // namespace
 
-const char* tailInOrder(OutputTail* tail, size_t* length)
+const char* tailToShow(OutputTail* tail, uint64_t headBytes, size_t lineRoom, size_t* length)
 {
-    if (tail->received <= tail->capacity) {
-        *length = (size_t)tail->received;
-        return tail->buffer;
+    char* kept = tail->buffer;
+    size_t count = (size_t)tail->received;
+    if (tail->received > tail->capacity) {
+        // The oldest byte is at next: rotated to the front by three reversals.
+        reverse(kept, kept + tail->next);
+        reverse(kept + tail->next, kept + tail->capacity);
+        reverse(kept, kept + tail->capacity);
+        tail->next = 0;
+        count = tail->capacity;
     }
-    // The oldest byte is at next: rotated to the front by three reversals.
-    char* buffer = tail->buffer;
-    reverse(buffer, buffer + tail->next);
-    reverse(buffer + tail->next, buffer + tail->capacity);
-    reverse(buffer, buffer + tail->capacity);
-    tail->next = 0;
-    const char* lineEnd = (const char*)memchr(buffer, '\n', tail->capacity / 2);
-    const size_t skip = lineEnd ? (size_t)(lineEnd - buffer) + 1 : 0;
-    *length = tail->capacity - skip;
-    return buffer + skip;
+    const uint64_t afterHead = tail->received > headBytes ? tail->received - headBytes : 0;
+    if (count > afterHead) {
+        kept += count - (size_t)afterHead;
+        count = (size_t)afterHead;
+    } else if (count < afterHead) {
+        const char* lineEnd = (const char*)memchr(kept, '\n', count / 2);
+        if (lineEnd) {
+            count -= (size_t)(lineEnd - kept) + 1;
+            kept += (lineEnd - kept) + 1;
+        }
+    }
+    return lastLines(kept, count, lineRoom, length);
+}
+
+namespace {
+
+// Whether bytes[i] ends a line: "\n", or "\r" followed by something else.
+// A "\r" that ends the bytes does not: output arrives in reads that may
+// part a "\r\n", and its "\n" counts.
+bool breaksLine(const char* bytes, size_t count, size_t i)
+{
+    return bytes[i] == '\n' || (bytes[i] == '\r' && i + 1 < count && bytes[i + 1] != '\n');
+}
+
+}  // namespace
+
+size_t countLineBreaks(const char* bytes, size_t count)
+{
+    size_t breaks = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (breaksLine(bytes, count, i))
+            ++breaks;
+    return breaks;
+}
+
+size_t fittingPrefix(const char* bytes, size_t count, size_t byteRoom, size_t lineRoom)
+{
+    const size_t limit = count < byteRoom ? count : byteRoom;
+    size_t breaks = 0;
+    for (size_t i = 0; i < limit; ++i)
+        if (breaksLine(bytes, count, i) && ++breaks == lineRoom)
+            return i + 1;
+    return lineRoom == 0 ? 0 : limit;
+}
+
+const char* lastLines(const char* text, size_t length, size_t lineRoom, size_t* kept)
+{
+    size_t breaks = 0;
+    for (size_t i = length; i-- > 0;)
+        if (breaksLine(text, length, i) && ++breaks > lineRoom) {
+            *kept = length - i - 1;
+            return text + i + 1;
+        }
+    *kept = length;
+    return text;
 }
 
 namespace {

@@ -16,13 +16,28 @@ struct OutputTail {
 void tailInit(OutputTail* tail, char* buffer, size_t capacity);
 void tailPush(OutputTail* tail, const char* bytes, size_t count);
 
-// Puts the kept bytes in their order, in place, and returns where the part
-// to show starts, with its length in *length. When bytes were lost before
-// them, that part starts after the first line break, so that it starts with
-// a whole line, unless that break lies in the second half: then the line is
-// long, and its end is worth more than its whole lines. Nothing may be
-// pushed afterwards.
-const char* tailInOrder(OutputTail* tail, size_t* length);
+// What the pane shows of the kept bytes below a head of headBytes: the bytes
+// after the head (the tail may reach into it when the output is short), at
+// most lineRoom line breaks of them. When bytes were lost between the head
+// and the kept ones, it starts after the first line break, so that it
+// starts with a whole line, unless that break lies in the second half: then
+// the line is long, and its end is worth more than its whole lines. Puts the
+// kept bytes in order in place; nothing may be pushed afterwards. Returns
+// where the part starts, its length in *length.
+const char* tailToShow(OutputTail* tail, uint64_t headBytes, size_t lineRoom, size_t* length);
+
+// Line breaks in count bytes, as a rich edit control breaks lines: "\n",
+// and "\r" followed by anything but "\n". A "\r" that ends the bytes does
+// not count, so that reads that part a "\r\n" count it once.
+size_t countLineBreaks(const char* bytes, size_t count);
+
+// How many of the count bytes fit in byteRoom bytes holding at most
+// lineRoom line breaks: up to just after the last break that fits.
+size_t fittingPrefix(const char* bytes, size_t count, size_t byteRoom, size_t lineRoom);
+
+// The end of text holding at most lineRoom line breaks, starting just after
+// a break (or at the start); its length in *kept.
+const char* lastLines(const char* text, size_t length, size_t lineRoom, size_t* kept);
 
 // The file name a project's run output goes to: the project file's name
 // without its extension, '-', eight hex digits that tell projects of the

@@ -243,25 +243,39 @@ std::string cutOutput(const std::string& output, const std::string& file)
 
 TEST_F(RunnerTest, ThePaneKeepsHeadAndTailOfLongOutputAndTheFileKeepsAll)
 {
+    using testing_support::RUN_PANE_LIMIT;
+    using testing_support::RUN_PANE_LINES;
+    auto lines = [](size_t n, const std::string& line) {
+        std::string s;
+        for (size_t i = 0; i < n; ++i)
+            s += line;
+        return s;
+    };
     struct Case {
-        size_t bytes;
+        std::string script, output;
         bool cut;
-    } cases[] = {{0, false},
-                 {testing_support::RUN_PANE_LIMIT - 1, false},
-                 {testing_support::RUN_PANE_LIMIT, false},
-                 {testing_support::RUN_PANE_LIMIT + 1, true},
-                 {16u << 20, true}};
+    } cases[] = {
+        {"bytes:0", "", false},
+        {"bytes:" + std::to_string(RUN_PANE_LIMIT - 1), childprocBytes(RUN_PANE_LIMIT - 1), false},
+        {"bytes:" + std::to_string(RUN_PANE_LIMIT), childprocBytes(RUN_PANE_LIMIT), false},
+        {"bytes:" + std::to_string(RUN_PANE_LIMIT + 1), childprocBytes(RUN_PANE_LIMIT + 1), true},
+        {"bytes:" + std::to_string(16u << 20), childprocBytes(16u << 20), true},
+        // Short lines cost the pane more than long ones: lines count too.
+        {"repeat:" + std::to_string(RUN_PANE_LINES) + ":.\\n", lines(RUN_PANE_LINES, ".\r\n"), false},
+        {"repeat:" + std::to_string(RUN_PANE_LINES + 1) + ":.\\n", lines(RUN_PANE_LINES + 1, ".\r\n"), true},
+        {"repeat:100000:\\n", lines(100000, "\r\n"), true},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes);
-        std::string line = assembleScript("bytes:" + std::to_string(c.bytes));
-        std::string output = childprocBytes(c.bytes), file = testing_support::runOutputFileOf(projectFile);
+        SCOPED_TRACE(c.script);
+        std::string line = assembleScript(c.script);
+        std::string file = testing_support::runOutputFileOf(projectFile);
         ASSERT_NE(file, "") << "no run output file for " << projectFile;
-        std::string expected = header(line) + (c.cut ? cutOutput(output, file) : output);
+        std::string expected = header(line) + (c.cut ? cutOutput(c.output, file) : c.output);
         std::string text = host->outputText();
         ASSERT_EQ(text.size(), expected.size());
         size_t at = firstDifference(text, expected);
         EXPECT_EQ(at, expected.size()) << "first difference at " << at << ": '" << text.substr(at, 60) << "'";
-        EXPECT_TRUE(hostsim::readFile(file) == output) << file;
+        EXPECT_TRUE(hostsim::readFile(file) == c.output) << file;
     }
 }
 

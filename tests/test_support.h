@@ -62,12 +62,16 @@ inline MENUITEMINFOA menuItemAt(HMENU menu, int position)
 }
 
 // The pane and the file of a captured run's output, as the runner keeps
-// them: the whole output up to RUN_PANE_LIMIT bytes; past it the first
-// RUN_PANE_HEAD and the last RUN_PANE_TAIL.
+// them: the whole output up to RUN_PANE_LIMIT bytes and RUN_PANE_LINES
+// lines; past either, the first RUN_PANE_HEAD bytes (RUN_HEAD_LINES lines
+// at most) and the last RUN_PANE_TAIL bytes (RUN_TAIL_LINES at most).
 enum : size_t {
-    RUN_PANE_LIMIT = 192u << 10,
-    RUN_PANE_HEAD = 64u << 10,
+    RUN_PANE_LIMIT = 128u << 10,
+    RUN_PANE_HEAD = 32u << 10,
     RUN_PANE_TAIL = RUN_PANE_LIMIT - RUN_PANE_HEAD,
+    RUN_PANE_LINES = 2000,
+    RUN_HEAD_LINES = 400,
+    RUN_TAIL_LINES = RUN_PANE_LINES - RUN_HEAD_LINES,
 };
 
 // Where the run output of a project goes: the temporary folder's "tordel"
@@ -97,17 +101,31 @@ inline std::string runOutputFileOf(const std::string& project)
 
 // What the pane shows of output of `total` bytes, longer than it keeps:
 // the head, the note of how much is left out and where all of it is, the
-// tail from its first whole line (unless that line is half the tail or
-// more). bytesAt(from, count) gives the output's bytes.
+// tail. Lines end with "\n" in the output the tests make. bytesAt(from,
+// count) gives the output's bytes.
 template <class BytesAt>
 std::string cutPaneText(unsigned long long total, BytesAt bytesAt, const std::string& file)
 {
-    std::string tail = bytesAt(total - RUN_PANE_TAIL, RUN_PANE_TAIL);
+    std::string head = bytesAt(0, RUN_PANE_HEAD);
+    for (size_t i = 0, lines = 0; i < head.size(); ++i)
+        if (head[i] == '\n' && ++lines == RUN_HEAD_LINES)
+            head.resize(i + 1);
+    unsigned long long from = total > RUN_PANE_TAIL ? total - RUN_PANE_TAIL : 0;
+    if (from < head.size())
+        from = head.size();
+    std::string tail = bytesAt(from, (size_t)(total - from));
+    // Lost bytes before the tail: it starts with a whole line, unless that
+    // line is half the tail or more.
     size_t lineEnd = tail.find('\n');
-    if (lineEnd < RUN_PANE_TAIL / 2)
+    if (from > head.size() && lineEnd < tail.size() / 2)
         tail = tail.substr(lineEnd + 1);
-    unsigned long long leftOut = total - RUN_PANE_HEAD - tail.size();
-    return bytesAt(0, RUN_PANE_HEAD) + "\r\n[" + std::to_string((leftOut + 1023) / 1024) +
+    for (size_t i = tail.size(), lines = 0; i-- > 0;)
+        if (tail[i] == '\n' && ++lines > RUN_TAIL_LINES) {
+            tail = tail.substr(i + 1);
+            break;
+        }
+    unsigned long long leftOut = total - head.size() - tail.size();
+    return head + "\r\n[" + std::to_string((leftOut + 1023) / 1024) +
            " KB of output not shown here]\r\n[The whole output is in " + file + "]\r\n" + tail;
 }
 
