@@ -4,11 +4,13 @@
 
 #include <richedit.h>
 
+#include "commands/rc_export.h"
 #include "commands/runner.h"
 #include "core/command_line.h"
-#include "host/addin_state.h"
+#include "core/line_parse.h"
 #include "host/host_ui.h"
-#include "output/rc_export.h"
+#include "host/host_windows.h"
+#include "navigation/navigation.h"
 #include "settings/paths.h"
 #include "settings/ui_text.h"
 #include "setup/setup_dialog.h"
@@ -18,8 +20,12 @@ namespace {
 // One composed assembler command line, as long as process creation accepts.
 char commandBuffer[COMMAND_LINE_MAX + 1];
 
-const char TEXT_ERROR_MARKER[] = "error:";
-const char TEXT_USAGE_MARKER[] = "usage:";
+const char USAGE_MARKER[] = "usage:";
+
+// The run guard: whether the last build (or batch run) failed since the
+// last preparation, and the host's run command to repeat after a good build.
+bool lastBuildFailed;
+UINT pendingRunCommand;
 
 // What the preparation's enumeration counts; its user value points here.
 struct ChildCounts {
@@ -58,13 +64,13 @@ LRESULT CALLBACK stopAtType(HWND child, LPARAM userValue)
     return 0;
 }
 
-const char* projectField(int index)
+const char* projectField(const ProjectInfo& project, int index)
 {
-    const char* text = g.project.field[index];
+    const char* text = project.field[index];
     return text ? text : "";
 }
 
-void showPane(int how) { ShowWindow(g.outputPane, how); }
+void showPane(int how) { ShowWindow(hostWindows().outputPane, how); }
 
 // Position of text in the whole output, or -1.
 LONG positionInOutput(const char* text)
@@ -81,7 +87,7 @@ bool haveAssemblerPath(char* path)
         char text[WORK_BUFFER_SIZE];
         if (showMessage(messageText(TEXT_NO_ASSEMBLER_PATH, text), nullptr, MB_YESNO) != IDYES)
             return false;
-        openSetupDialog(g.mainWindow);
+        openSetupDialog(hostWindows().mainWindow);
         readAssemblerPath(path);
     }
     return true;
@@ -103,9 +109,9 @@ void refuseCommandLine(size_t length)
 // so, and that line is the place.
 LONG findFailure(const RunResult& run)
 {
-    LONG at = positionInOutput(TEXT_ERROR_MARKER);
+    LONG at = positionInOutput(ERROR_MARKER);
     if (at < 0)
-        at = positionInOutput(TEXT_USAGE_MARKER);
+        at = positionInOutput(USAGE_MARKER);
     if (at >= 0 || (!run.stopped && run.exitCode == 0))
         return at;
     if (!run.stopped) {
@@ -120,65 +126,71 @@ LONG findFailure(const RunResult& run)
 
 // Assembles one source into the output pane and shows the verdict: a failed
 // build opens the pane with the failure's line highlighted, a clean one hides
-// it. False when the build failed or the user stopped it (the pane says
-// why); true when it succeeded or the user declined to name an assembler.
-bool assembleSource(const char* source, const char* output)
+// it. Failed when the build failed or the user stopped it (the pane says
+// why); cancelled when the user declined to name an assembler, and nothing
+// was built.
+BuildOutcome assembleSource(const ProjectInfo& project, const char* source, const char* output)
 {
     char assembler[ASSEMBLER_PATH_SIZE];
     if (!haveAssemblerPath(assembler))
-        return true;
-    const char* extra = projectField(PROJECT_FIELD_ASSEMBLER_ARGUMENTS);
+        return BUILD_CANCELLED;
+    const char* extra = projectField(project, PROJECT_FIELD_ASSEMBLER_ARGUMENTS);
     if (!composeAssemblerCommand(commandBuffer, sizeof commandBuffer, assembler, source, output, extra)) {
         refuseCommandLine(assemblerCommandLength(assembler, source, output, extra));
         showPane(SW_RESTORE);
-        return false;
+        return BUILD_FAILED;
     }
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_COMPILING, text));
     // The assembler reports paths and source lines in the ANSI code page as it
     // received them; converting them as OEM text would garble them.
-    RunResult run = runCaptured(commandBuffer, OUTPUT_AS_IS, projectField(PROJECT_FIELD_PROJECT_FILE));
+    RunResult run =
+        runCaptured(commandBuffer, OUTPUT_AS_IS, projectField(project, PROJECT_FIELD_PROJECT_FILE));
     if (!run.started) {
         showPane(SW_RESTORE);
-        return false;
+        return BUILD_FAILED;
     }
     LONG at = findFailure(run);
     if (at < 0) {
         showPane(SW_HIDE);
-        return true;
+        return BUILD_SUCCEEDED;
     }
-    g.highlightedOutputLine = (int)SendMessageA(g.outputControl, EM_EXLINEFROMCHAR, 0, at);
-    SendMessageA(g.outputControl, HEM_SETLINEHIGHLIGHT, (WPARAM)g.highlightedOutputLine, 1);
+    highlightOutputLine((int)SendMessageA(hostWindows().outputControl, EM_EXLINEFROMCHAR, 0, at));
     showPane(SW_RESTORE);
-    return false;
+    return BUILD_FAILED;
 }
 
 // Assembles the project's main source (the first assembly child) with the
-// project's output argument.
-void assembleMainSource()
+// project's output argument. Without a main source nothing is built, and
+// that is no failure.
+BuildOutcome assembleMainSource(const ProjectInfo& project)
 {
     const char* mainSource = findFirstChildOfType(FILE_TYPE_ASSEMBLY);
-    if (mainSource)
-        recordBuild(assembleSource(mainSource, projectField(PROJECT_FIELD_OUTPUT_FILE)));
+    BuildOutcome outcome =
+        mainSource ? assembleSource(project, mainSource, projectField(project, PROJECT_FIELD_OUTPUT_FILE))
+                   : BUILD_SUCCEEDED;
+    recordBuild(outcome);
+    return outcome;
 }
 
 }  // namespace
 
 BuildPreparation prepareBuild()
 {
-    BuildPreparation result = {false, 0};
-    if (!SendMessageA(g.mainWindow, HM_GET_PROJECT_INFO, (WPARAM)&g.project, 0)) {
+    BuildPreparation result = {};
+    HWND mainWindow = hostWindows().mainWindow;
+    if (!SendMessageA(mainWindow, HM_GET_PROJECT_INFO, (WPARAM)&result.project, 0)) {
         setStatus("");
         return result;
     }
     char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_SAVING, text));
-    SendMessageA(g.mainWindow, WM_COMMAND, HC_SAVE_ALL, 0);
+    SendMessageA(mainWindow, WM_COMMAND, HC_SAVE_ALL, 0);
 
     ChildCounts counts = {0, 0};
-    g.highlightedOutputLine = 0;
-    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)countAndClearChild, (LPARAM)&counts);
-    SendMessageA(g.mainWindow, HM_ENUM_OTHER_CHILDREN, (WPARAM)countAndClearChild, (LPARAM)&counts);
+    forgetHighlightedLine();
+    SendMessageA(mainWindow, HM_ENUM_CHILDREN, (WPARAM)countAndClearChild, (LPARAM)&counts);
+    SendMessageA(mainWindow, HM_ENUM_OTHER_CHILDREN, (WPARAM)countAndClearChild, (LPARAM)&counts);
 
     if (counts.modifiedCount > 0 &&
         showMessage(messageText(TEXT_NOT_SAVED, text), lookup(TEXT_WARNING, caption),
@@ -186,42 +198,53 @@ BuildPreparation prepareBuild()
         setStatus("");
         return result;
     }
-    SendMessageA(g.outputControl, WM_SETTEXT, 0, (LPARAM) "");
-    UpdateWindow(g.outputControl);
-    g.errorCount = 0;
+    HWND output = hostWindows().outputControl;
+    SendMessageA(output, WM_SETTEXT, 0, (LPARAM) "");
+    UpdateWindow(output);
+    lastBuildFailed = false;
     result.ready = true;
     result.resourceScriptCount = counts.resourceScriptCount;
     return result;
 }
 
-void recordBuild(bool succeeded)
+void recordBuild(BuildOutcome outcome)
 {
-    if (!succeeded)
-        ++g.errorCount;
+    if (outcome == BUILD_FAILED)
+        lastBuildFailed = true;
 }
+
+void resetBuildCommands()
+{
+    lastBuildFailed = false;
+    pendingRunCommand = 0;
+}
+
+void forgetPendingRun() { pendingRunCommand = 0; }
 
 const char* findFirstChildOfType(DWORD fileType)
 {
     TypeSearch search = {fileType, nullptr};
-    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)stopAtType, (LPARAM)&search);
+    SendMessageA(hostWindows().mainWindow, HM_ENUM_CHILDREN, (WPARAM)stopAtType, (LPARAM)&search);
     return search.path;
 }
 
-LRESULT onHostAssemble()
+LRESULT onHostAssemble(UINT)
 {
-    if (prepareBuild().ready)
-        assembleMainSource();
+    BuildPreparation preparation = prepareBuild();
+    if (preparation.ready)
+        assembleMainSource(preparation.project);
     return finishCommand();
 }
 
-LRESULT onAssembleCurrent()
+LRESULT onAssembleCurrent(UINT)
 {
-    if (!prepareBuild().ready)
+    BuildPreparation preparation = prepareBuild();
+    if (!preparation.ready)
         return finishCommand();
-    HWND active = (HWND)SendMessageA(g.mdiClient, WM_MDIGETACTIVE, 0, 0);
+    HWND active = (HWND)SendMessageA(hostWindows().mdiClient, WM_MDIGETACTIVE, 0, 0);
     const ChildRecord* record = active ? childRecordOf(active) : nullptr;
     if (record && record->fileType == FILE_TYPE_ASSEMBLY) {
-        recordBuild(assembleSource(record->fullPath, ""));
+        recordBuild(assembleSource(preparation.project, record->fullPath, ""));
         return finishCommand();
     }
     char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
@@ -229,30 +252,32 @@ LRESULT onAssembleCurrent()
     return finishCommand();
 }
 
-LRESULT onHostBuild()
+LRESULT onHostBuild(UINT)
 {
     BuildPreparation preparation = prepareBuild();
     if (!preparation.ready)
         return finishCommand();
     if (preparation.resourceScriptCount > 0) {
-        SendMessageA(g.mainWindow, WM_COMMAND, HC_COMPILE_RESOURCES, 0);
-        if (g.keepRcInclude == 1)
-            exportResourceDefinitions();
+        SendMessageA(hostWindows().mainWindow, WM_COMMAND, HC_COMPILE_RESOURCES, 0);
+        if (keepRcOn())
+            exportResourceDefinitions(preparation.project);
     }
-    assembleMainSource();
-    if (g.errorCount == 0 && g.pendingRunCommand != 0)
-        SendMessageA(g.mainWindow, WM_COMMAND, g.pendingRunCommand, 0);
+    // A build the user cancelled built nothing: the previous program must
+    // not start as if it were this build's.
+    BuildOutcome outcome = assembleMainSource(preparation.project);
+    if (outcome == BUILD_SUCCEEDED && !lastBuildFailed && pendingRunCommand != 0)
+        SendMessageA(hostWindows().mainWindow, WM_COMMAND, pendingRunCommand, 0);
     return finishCommand();
 }
 
 LRESULT guardRunCommand(UINT command)
 {
-    if (g.errorCount != 0) {
+    if (lastBuildFailed) {
         char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
         if (showMessage(messageText(TEXT_LAST_BUILD_FAILED, text), lookup(TEXT_WARNING, caption),
                         MB_YESNO | MB_ICONWARNING) != IDYES)
             return finishCommand();
     }
-    g.pendingRunCommand = command;
+    pendingRunCommand = command;
     return 0;
 }

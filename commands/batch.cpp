@@ -7,19 +7,22 @@
 
 #include "commands/assemble.h"
 #include "commands/runner.h"
-#include "host/addin_state.h"
 #include "host/host_ui.h"
+#include "host/host_windows.h"
 #include "settings/ui_text.h"
 
 namespace {
 
 const char BATCH_EXTENSION[] = ".bat";
 
-// Redirect OUT is the check mark of its popup item, read when needed.
+// The Redirect OUT item's command; its check mark is the setting, read when
+// needed. The host's menu finds the item inside the add-in's popup.
+UINT redirectId;
+
 bool redirectOutputOn()
 {
-    UINT state = GetMenuState(g.popup, g.redirectId, MF_BYCOMMAND);
-    return state != (UINT)-1 && (state & MF_CHECKED);
+    UINT state = GetMenuState(hostWindows().mainMenu, redirectId, MF_BYCOMMAND);
+    return redirectId != 0 && state != (UINT)-1 && (state & MF_CHECKED);
 }
 
 // Makes the batch path: the source path with its last extension replaced
@@ -48,28 +51,29 @@ void renameInOutput(const char* batchName, const char* sourceName)
     LONG from = 0, to = outputLength();
     CHARRANGE found;
     while (findInOutput(batchName, from, to, &found)) {
-        SendMessageA(g.outputControl, EM_EXSETSEL, 0, (LPARAM)&found);
-        SendMessageA(g.outputControl, EM_REPLACESEL, 0, (LPARAM)sourceName);
+        SendMessageA(hostWindows().outputControl, EM_EXSETSEL, 0, (LPARAM)&found);
+        SendMessageA(hostWindows().outputControl, EM_REPLACESEL, 0, (LPARAM)sourceName);
         // Resume behind the inserted name: a source name that begins with the
         // batch name would otherwise be found again without end. The range
         // end moves with the text so every original occurrence is still seen.
         from = found.cpMin + insertLength;
         to += insertLength - searchLength;
     }
-    SendMessageA(g.outputControl, EM_SETSEL, (WPARAM)-1, (LPARAM)-1);
-    SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
+    SendMessageA(hostWindows().outputControl, EM_SETSEL, (WPARAM)-1, (LPARAM)-1);
+    SendMessageA(hostWindows().outputControl, EM_SCROLLCARET, 0, 0);
 }
 
-// Runs one file, captured into the pane or through the shell.
-void runFile(const char* path)
+// Runs one file, captured into the pane or through the shell; the
+// project's run output file keeps what a captured run writes.
+void runFile(const char* path, const ProjectInfo& project)
 {
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_EXECUTING, text));
     if (redirectOutputOn()) {
-        ShowWindow(g.outputPane, SW_RESTORE);
+        ShowWindow(hostWindows().outputPane, SW_RESTORE);
         // A start failure is in the pane already; the run guard hears of it.
-        if (!runCaptured(path, OUTPUT_FROM_OEM, g.project.field[PROJECT_FIELD_PROJECT_FILE]).started)
-            recordBuild(false);
+        if (!runCaptured(path, OUTPUT_FROM_OEM, project.field[PROJECT_FIELD_PROJECT_FILE]).started)
+            recordBuild(BUILD_FAILED);
     } else {
         typedef HINSTANCE(WINAPI * ShellExecuteProc)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
         if (auto shellExecute = (ShellExecuteProc)systemFunction("shell32.dll", "ShellExecuteA"))
@@ -80,27 +84,33 @@ void runFile(const char* path)
 
 }  // namespace
 
-LRESULT onRedirectOut()
+void takeRedirectCommand(UINT id) { redirectId = id; }
+
+void switchRedirectOff() { CheckMenuItem(hostWindows().mainMenu, redirectId, MF_BYCOMMAND | MF_UNCHECKED); }
+
+LRESULT onRedirectOut(UINT)
 {
     UINT next = redirectOutputOn() ? MF_UNCHECKED : MF_CHECKED;
-    CheckMenuItem(g.popup, g.redirectId, MF_BYCOMMAND | next);
+    CheckMenuItem(hostWindows().mainMenu, redirectId, MF_BYCOMMAND | next);
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(redirectOutputOn() ? TEXT_REDIRECT_ON : TEXT_REDIRECT_OFF, text));
     return 1;
 }
 
-LRESULT onExecuteFirstBat()
+LRESULT onExecuteFirstBat(UINT)
 {
-    if (!prepareBuild().ready)
+    BuildPreparation preparation = prepareBuild();
+    if (!preparation.ready)
         return 1;
     if (const char* batch = findFirstChildOfType(FILE_TYPE_BATCH))
-        runFile(batch);
+        runFile(batch, preparation.project);
     return 1;
 }
 
-LRESULT onExecuteAsmAsBat()
+LRESULT onExecuteAsmAsBat(UINT)
 {
-    if (!prepareBuild().ready)
+    BuildPreparation preparation = prepareBuild();
+    if (!preparation.ready)
         return 1;
     const char* source = findFirstChildOfType(FILE_TYPE_ASSEMBLY);
     if (!source)
@@ -122,7 +132,7 @@ LRESULT onExecuteAsmAsBat()
         setStatus("");
         return 1;
     }
-    runFile(batchPath);
+    runFile(batchPath, preparation.project);
     renameInOutput(PathFindFileNameA(batchPath), PathFindFileNameA(source));
     return 1;
 }

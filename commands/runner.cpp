@@ -4,8 +4,8 @@
 #include "commands/runner.h"
 
 #include "core/run_output.h"
-#include "host/addin_state.h"
 #include "host/host_ui.h"
+#include "host/host_windows.h"
 #include "settings/paths.h"
 #include "settings/ui_text.h"
 
@@ -125,7 +125,10 @@ LRESULT CALLBACK watchForEscape(int code, WPARAM message, LPARAM data)
     return CallNextHookEx(nullptr, code, message, data);
 }
 
-void appendOutputText(const char* text) { SendMessageA(g.outputControl, EM_REPLACESEL, 0, (LPARAM)text); }
+void appendOutputText(const char* text)
+{
+    SendMessageA(hostWindows().outputControl, EM_REPLACESEL, 0, (LPARAM)text);
+}
 
 void appendMessage(TextId id)
 {
@@ -245,8 +248,8 @@ bool startChild(char* commandLine, HANDLE writeEnd, PROCESS_INFORMATION* process
 RunResult endRun(RunResult result)
 {
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-    UpdateWindow(g.outputControl);
-    SetFocus(g.outputControl);
+    UpdateWindow(hostWindows().outputControl);
+    SetFocus(hostWindows().outputControl);
     return result;
 }
 
@@ -284,7 +287,7 @@ void appendRawBytes(Run* run, const char* bytes, DWORD count)
 void selectToEnd(LONG from)
 {
     CHARRANGE range = {from, -1};
-    SendMessageA(g.outputControl, EM_EXSETSEL, 0, (LPARAM)&range);
+    SendMessageA(hostWindows().outputControl, EM_EXSETSEL, 0, (LPARAM)&range);
 }
 
 DWORD kilobytes(unsigned long long bytes) { return (DWORD)((bytes + 1023) / 1024); }
@@ -313,7 +316,7 @@ void cutPane(Run* run)
         run->headDone = true;
         run->headEnd = outputLength();
     }
-    SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(hostWindows().outputControl, WM_SETREDRAW, FALSE, 0);
     run->hidden = true;
     run->cut = true;
     writeCutNote(run, run->received - run->headBytes);
@@ -343,7 +346,7 @@ void takeOutput(Run* run, DWORD count)
     if (run->cut)
         return;
     if (!run->hidden) {
-        SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
+        SendMessageA(hostWindows().outputControl, WM_SETREDRAW, FALSE, 0);
         run->hidden = true;
     }
     DWORD head = 0;
@@ -372,9 +375,9 @@ void revealOutput(Run* run)
     if (!run->hidden)
         return;
     run->hidden = false;
-    SendMessageA(g.outputControl, WM_SETREDRAW, TRUE, 0);
-    SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
-    InvalidateRect(g.outputControl, nullptr, TRUE);
+    SendMessageA(hostWindows().outputControl, WM_SETREDRAW, TRUE, 0);
+    SendMessageA(hostWindows().outputControl, EM_SCROLLCARET, 0, 0);
+    InvalidateRect(hostWindows().outputControl, nullptr, TRUE);
 }
 
 // Hands a completed read over. False when the pipe is done: every writer
@@ -476,13 +479,13 @@ void lookAtHost(Run* run)
     DWORD now = GetTickCount();
     if (!run->paneChecked && now - run->startTick >= PANE_AFTER_MS) {
         run->paneChecked = true;
-        if (!(GetWindowLongA(g.outputPane, GWL_STYLE) & WS_VISIBLE))
-            ShowWindow(g.outputPane, SW_RESTORE);
+        if (!(GetWindowLongA(hostWindows().outputPane, GWL_STYLE) & WS_VISIBLE))
+            ShowWindow(hostWindows().outputPane, SW_RESTORE);
     }
     if (run->cut && now - run->countTick >= COUNT_EVERY_MS) {
         run->countTick = now;
         if (!run->hidden) {
-            SendMessageA(g.outputControl, WM_SETREDRAW, FALSE, 0);
+            SendMessageA(hostWindows().outputControl, WM_SETREDRAW, FALSE, 0);
             run->hidden = true;
         }
         writeCutNote(run, run->received - run->headBytes);
@@ -561,7 +564,7 @@ DWORD readUntilDone(Run* run)
     if (run->stopped) {
         appendNoteLine(
             formatText(note, TEXT_RUN_STOPPED, run->stoppedAfter / 1000, run->stoppedAfter % 1000 / 100));
-        SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
+        SendMessageA(hostWindows().outputControl, EM_SCROLLCARET, 0, 0);
         return STOPPED_EXIT_CODE;
     }
     DWORD exitCode = 0;
@@ -582,8 +585,6 @@ RunResult refuseStart(RunResult result, TextId text, DWORD error)
 
 }  // namespace
 
-void appendOutput(const char* text) { appendOutputText(text); }
-
 void appendNoteLine(const char* text)
 {
     char line[LONG_TEXT_SIZE + 4];
@@ -599,7 +600,7 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion, const char*
     appendOutputText(commandLine);
     appendOutputText("\r\n");
     appendOutputText("\r\n");
-    SendMessageA(g.outputControl, EM_SCROLLCARET, 0, 0);
+    SendMessageA(hostWindows().outputControl, EM_SCROLLCARET, 0, 0);
 
     RunResult result = {false, false, 0};
     HANDLE heap = GetProcessHeap();

@@ -41,7 +41,6 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion, const char*
 // sends to the host's windows can reach the add-in (message checks deliver
 // those at once).
 bool runInProgress();
-void appendOutput(const char* text);
 // A line of the add-in's own, set off from the output by line breaks, in
 // one append (each append repaints a shown control).
 void appendNoteLine(const char* text);

@@ -2,7 +2,6 @@
 
 namespace {
 
-const char ERROR_MARKER[] = "error:";
 const size_t ERROR_MARKER_LENGTH = sizeof ERROR_MARKER - 1;
 
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }

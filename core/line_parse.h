@@ -8,6 +8,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// What an assembler's error message holds, in any letter case.
+inline constexpr char ERROR_MARKER[] = "error:";
+
 struct ErrorLinePlace {
     size_t nameLength;  // the file name is the first nameLength characters
     int32_t lineIndex;  // zero-based: the number in brackets minus one

@@ -3,17 +3,19 @@
 
 #include <commctrl.h>
 
-#include "host/addin_state.h"
+#include "host/host_windows.h"
 #include "settings/ui_text.h"
 
 namespace {
 
-const char FASM_COMPILER[] = "FASM";
 enum : WPARAM { STATUS_PART = 4 };
 
 }  // namespace
 
-void setStatus(const char* text) { SendMessageA(g.statusBar, SB_SETTEXTA, STATUS_PART, (LPARAM)text); }
+void setStatus(const char* text)
+{
+    SendMessageA(hostWindows().statusBar, SB_SETTEXTA, STATUS_PART, (LPARAM)text);
+}
 
 LRESULT finishCommand()
 {
@@ -23,13 +25,13 @@ LRESULT finishCommand()
 
 int showMessage(const char* text, const char* caption, UINT style, HWND owner)
 {
-    return MessageBoxA(owner ? owner : g.mainWindow, text, caption, style);
+    return MessageBoxA(owner ? owner : hostWindows().mainWindow, text, caption, style);
 }
 
 const char* systemErrorText(DWORD error, char* out)
 {
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  out, WORK_BUFFER_SIZE, nullptr);
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  0, out, WORK_BUFFER_SIZE, nullptr);
     if (!length)
         return formatText(out, TEXT_SYSTEM_ERROR, error);
     // The system's texts end with a line break, which a line of the pane must not hold.
@@ -44,7 +46,17 @@ void showSystemError(DWORD error, const char* caption, HWND owner)
     showMessage(systemErrorText(error, text), caption, MB_OK | MB_ICONERROR, owner);
 }
 
-LONG outputLength() { return (LONG)SendMessageA(g.outputControl, WM_GETTEXTLENGTH, 0, 0); }
+void showFileError(TextId what, const char* path, DWORD error)
+{
+    char message[WORK_BUFFER_SIZE], reason[WORK_BUFFER_SIZE], text[LONG_TEXT_SIZE];
+    // A path is shown whole even where the buffers of texts would cut it.
+    wsprintfA(text, "%s\r%.600s", messageText(what, message), path);
+    if (error != NO_SYSTEM_ERROR)
+        wsprintfA(text + lstrlenA(text), "\r%s", systemErrorText(error, reason));
+    showMessage(text, nullptr, MB_OK | MB_ICONERROR);
+}
+
+LONG outputLength() { return (LONG)SendMessageA(hostWindows().outputControl, WM_GETTEXTLENGTH, 0, 0); }
 
 bool findInOutput(const char* text, LONG from, LONG to, CHARRANGE* found)
 {
@@ -53,7 +65,7 @@ bool findInOutput(const char* text, LONG from, LONG to, CHARRANGE* found)
     find.chrg.cpMax = to;
     find.lpstrText = text;
     // The host's RICHEDIT control searches forward with no flags.
-    if (SendMessageA(g.outputControl, EM_FINDTEXTEX, 0, (LPARAM)&find) == -1)
+    if (SendMessageA(hostWindows().outputControl, EM_FINDTEXTEX, 0, (LPARAM)&find) == -1)
         return false;
     *found = find.chrgText;
     return true;

@@ -5,6 +5,12 @@
 #include <windows.h>
 #include <richedit.h>
 
+#include "settings/ui_text.h"
+
+// What the status bar shows for a FASM project, and the project file's name
+// for the assembler that makes one.
+inline constexpr char FASM_COMPILER[] = "FASM";
+
 // Part 4 of the host's status bar.
 void setStatus(const char* text);
 // Every handled command ends here: the status bar shows "FASM". Returns 1,
@@ -17,6 +23,11 @@ int showMessage(const char* text, const char* caption, UINT style, HWND owner = 
 const char* systemErrorText(DWORD error, char* out);
 // Tells the user, in the system's words, why an operation failed.
 void showSystemError(DWORD error, const char* caption, HWND owner = nullptr);
+// What failed for which file, and why in the system's words: the message
+// text what, the path, the reason; no reason for NO_SYSTEM_ERROR (a failure
+// that is no error of the system's).
+enum : DWORD { NO_SYSTEM_ERROR = 0 };
+void showFileError(TextId what, const char* path, DWORD error);
 // The output control's text length, as the control counts (CR LF as two).
 LONG outputLength();
 // Searches the output control for text from `from` up to `to`, ignoring

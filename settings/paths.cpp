@@ -102,7 +102,60 @@ const char* hostIniPath() { return files.hostIni; }
 const char* uiFilePath() { return files.uiFile; }
 const char* addInsIniPath() { return files.addInsIni; }
 
-int readKeepRc() { return (int)GetPrivateProfileIntA("FASM", "KeepRC", 1, addInsIniPath()); }
+namespace {
+
+const char SETTINGS_SECTION[] = "FASM";
+const char PATH_KEY[] = "PATH";
+const char KEEP_RC_KEY[] = "KeepRC";
+
+int keepRc;
+
+int readKeepRc() { return (int)GetPrivateProfileIntA(SETTINGS_SECTION, KEEP_RC_KEY, 1, addInsIniPath()); }
+
+}  // namespace
+
+void loadKeepRc() { keepRc = readKeepRc(); }
+bool keepRcOn() { return keepRc == 1; }
+
+bool keepRcForDialog()
+{
+    keepRc = readKeepRc() & 1;
+    return keepRc == 1;
+}
+
+void writeProfileValue(const char* section, const char* key, const char* value, const char* file,
+                       DWORD* error)
+{
+    if (WritePrivateProfileStringA(section, key, value, file) || *error != ERROR_SUCCESS)
+        return;
+    DWORD last = GetLastError();
+    *error = last != ERROR_SUCCESS ? last : ERROR_WRITE_FAULT;
+}
+
+void flushProfile(const char* file, DWORD* error)
+{
+    if (*error != ERROR_SUCCESS)
+        return;
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
+    if (GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
+        *error = ERROR_WRITE_FAULT;
+}
+
+DWORD saveSettings(const char* assemblerPath, bool keep)
+{
+    DWORD error = ERROR_SUCCESS;
+    // A name too long for any file is refused before the cache takes it.
+    if (lstrlenA(addInsIniPath()) >= MAX_PATH) {
+        error = ERROR_FILENAME_EXCED_RANGE;
+    } else {
+        writeProfileValue(SETTINGS_SECTION, PATH_KEY, assemblerPath, addInsIniPath(), &error);
+        writeProfileValue(SETTINGS_SECTION, KEEP_RC_KEY, keep ? "1" : "0", addInsIniPath(), &error);
+    }
+    flushProfile(addInsIniPath(), &error);
+    if (error == ERROR_SUCCESS)
+        keepRc = keep ? 1 : 0;
+    return error;
+}
 
 void readAssemblerPath(char* out)
 {
@@ -110,7 +163,7 @@ void readAssemblerPath(char* out)
     // path may name another program (the system even adds ".exe" to it).
     // It counts as no path, so the user is asked for one.
     char path[4 * ASSEMBLER_PATH_SIZE];
-    DWORD n = GetPrivateProfileStringA("FASM", "PATH", "", path, sizeof path, addInsIniPath());
+    DWORD n = GetPrivateProfileStringA(SETTINGS_SECTION, PATH_KEY, "", path, sizeof path, addInsIniPath());
     lstrcpynA(out, n < ASSEMBLER_PATH_SIZE ? path : "", ASSEMBLER_PATH_SIZE);
 }
 

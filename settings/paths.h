@@ -17,6 +17,24 @@ const char* hostIniPath();
 const char* uiFilePath();
 const char* addInsIniPath();
 
-int readKeepRc();
+// KeepRC (FASM/KeepRC in the settings file, 1 when missing): Build writes
+// rc.inc, and the host's export command is the add-in's, only while it is
+// exactly 1. It is read as it stands at load, so a hand-edited 3 means off;
+// the setup dialog shows and saves its lowest bit, so there 3 means on, and
+// opening the dialog makes that reading the one in force.
+void loadKeepRc();
+bool keepRcOn();
+bool keepRcForDialog();
+
 void readAssemblerPath(char* out);                             // ASSEMBLER_PATH_SIZE bytes
 void readProjectCompiler(const char* projectFile, char* out);  // COMPILER_NAME_SIZE bytes
+
+// Writes one value of a settings file; on failure keeps the first error.
+void writeProfileValue(const char* section, const char* key, const char* value, const char* file,
+                       DWORD* error);
+// The profile functions may keep writes in a cache and fail only when the
+// file is written out, saying nothing; once flushed, the file must exist.
+void flushProfile(const char* file, DWORD* error);
+// Stores the assembler's path and KeepRC, which take effect at once.
+// ERROR_SUCCESS, or the system's error.
+DWORD saveSettings(const char* assemblerPath, bool keepRc);

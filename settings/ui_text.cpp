@@ -2,11 +2,21 @@
 // up at each use in the UI file's section for the host's current language.
 #include "settings/ui_text.h"
 
+#include <shlwapi.h>
+
 #include "core/text_core.h"
-#include "host/addin_state.h"
 #include "settings/paths.h"
 
 namespace {
+
+enum : size_t {
+    LANGUAGE_NAME_SIZE = 60,
+    MENU_CAPTION_SIZE = 64,
+    MENU_CAPTION_COUNT = 5,
+};
+
+char languageName[LANGUAGE_NAME_SIZE];
+char menuCaptions[MENU_CAPTION_COUNT][MENU_CAPTION_SIZE];
 
 struct TextEntry {
     char key[3];
@@ -24,19 +34,19 @@ const TextEntry TEXTS[TEXT_COUNT] = {
 const char* defaultText(TextId id) { return TEXTS[id].defaultText; }
 const char* textKey(TextId id) { return TEXTS[id].key; }
 
-void refreshLanguage()
+bool refreshLanguage()
 {
-    GetPrivateProfileStringA("GENERAL", "UI", "", g.languageName, LANGUAGE_NAME_SIZE, hostIniPath());
-    char text[WORK_BUFFER_SIZE];
-    splitIntoSlots(lookup(TEXT_BUTTONS, text), g.buttonCaptions[0], BUTTON_CAPTION_SIZE,
-                   BUTTON_CAPTION_COUNT);
+    char previous[LANGUAGE_NAME_SIZE];
+    lstrcpyA(previous, languageName);
+    GetPrivateProfileStringA("GENERAL", "UI", "", languageName, LANGUAGE_NAME_SIZE, hostIniPath());
+    return !textsEqual(previous, languageName);
 }
 
 const char* lookup(TextId id, char* out)
 {
     const TextEntry& e = TEXTS[id];
     DWORD n =
-        GetPrivateProfileStringA(g.languageName, e.key, e.defaultText, out, WORK_BUFFER_SIZE, uiFilePath());
+        GetPrivateProfileStringA(languageName, e.key, e.defaultText, out, WORK_BUFFER_SIZE, uiFilePath());
     // A key present with an empty value must not blank a caption.
     if (n == 0)
         lstrcpynA(out, e.defaultText, WORK_BUFFER_SIZE);
@@ -89,7 +99,25 @@ const char* formatLongText(char* out, TextId id, ...)
 void loadMenuCaptions()
 {
     char text[WORK_BUFFER_SIZE];
-    splitIntoSlots(lookup(TEXT_MENUS, text), g.menuCaptions[0], MENU_CAPTION_SIZE, MENU_CAPTION_COUNT);
-    for (char* caption : g.menuCaptions)
+    splitIntoSlots(lookup(TEXT_MENUS, text), menuCaptions[0], MENU_CAPTION_SIZE, MENU_CAPTION_COUNT);
+    for (char* caption : menuCaptions)
         replaceChar(caption, '~', '\t');
+}
+
+const char* menuCaption(MenuCaption slot) { return menuCaptions[slot]; }
+
+DWORD exportDefaultTexts()
+{
+    // The UI file is the host's folder (up to MAX_PATH long) with "\ui\tordel.ui" added.
+    char folder[2 * MAX_PATH];
+    lstrcpynA(folder, uiFilePath(), sizeof folder);
+    PathRemoveFileSpecA(folder);
+    // A fresh installation may have no "ui" folder yet.
+    if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
+        CreateDirectoryA(folder, nullptr);
+    DWORD error = ERROR_SUCCESS;
+    for (int id = 0; id < TEXT_COUNT; ++id)
+        writeProfileValue("DEFAULT", textKey((TextId)id), defaultText((TextId)id), uiFilePath(), &error);
+    flushProfile(uiFilePath(), &error);
+    return error;
 }

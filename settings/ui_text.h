@@ -51,7 +51,8 @@ enum : size_t { LONG_TEXT_SIZE = 1024 };
     X(TEXT_ESC_STOPS_RUN, "s7", "Running... press Esc to stop.")                                             \
     X(TEXT_RUN_STOPPED, "r7", "[Stopped by the user after %lu.%lu s]")                                       \
     X(TEXT_OUTPUT_FILE, "r8", "[The whole output is in %s]")                                                 \
-    X(TEXT_NO_OUTPUT_FILE, "r9", "[The output is not kept in a file: %s: %s]")
+    X(TEXT_NO_OUTPUT_FILE, "r9", "[The output is not kept in a file: %s: %s]")                               \
+    X(TEXT_SETUP_EXPORT_UI, "d4", "Export UI")
 
 enum TextId {
 #define TORDEL_TEXT_ID(id, key, text) id,
@@ -62,8 +63,9 @@ enum TextId {
 
 const char* defaultText(TextId id);
 const char* textKey(TextId id);
-// Reads the host's interface language and fills the button captions.
-void refreshLanguage();
+// Reads the host's interface language (GENERAL/UI in the host's INI file),
+// whose section of the UI file every lookup reads. True when it changed.
+bool refreshLanguage();
 // The text in the current language, cut to WORK_BUFFER_SIZE - 1 characters.
 const char* lookup(TextId id, char* out);       // WORK_BUFFER_SIZE bytes
 const char* messageText(TextId id, char* out);  // '^' shown as a line break
@@ -73,5 +75,13 @@ const char* messageText(TextId id, char* out);  // '^' shown as a line break
 const char* formatText(char* out, TextId id, ...);
 // The same into LONG_TEXT_SIZE bytes, for texts that hold paths.
 const char* formatLongText(char* out, TextId id, ...);
-// The five menu captions, with '~' shown as a tab before the shortcut.
+// The five menu captions, with '~' shown as a tab before the shortcut. The
+// host draws the owner-drawn items from them, so they live from one
+// loadMenuCaptions to the next.
+enum MenuCaption { MENU_ASSEMBLE_CURRENT, MENU_POPUP, MENU_REDIRECT, MENU_EXEC_BAT, MENU_ASM_AS_BAT };
 void loadMenuCaptions();
+const char* menuCaption(MenuCaption slot);
+// Writes every text's default into the UI file's [DEFAULT] section, the
+// template for translators, making its "ui" folder when missing.
+// ERROR_SUCCESS, or the system's error.
+DWORD exportDefaultTexts();

@@ -3,15 +3,21 @@
 #include "setup/setup_dialog.h"
 
 #include <commdlg.h>
-#include <shlwapi.h>
 
-#include "host/addin_state.h"
+#include "core/text_core.h"
 #include "host/host_ui.h"
+#include "host/host_windows.h"
+#include "host/version.h"
 #include "settings/paths.h"
 #include "settings/ui_text.h"
 #include "setup/setup_ids.h"
 
 namespace {
+
+enum : size_t { BUTTON_CAPTION_SIZE = 16, BUTTON_CAPTION_COUNT = 4 };
+// Captions by position in their text ("OK^Cancel^Yes^No").
+enum { BUTTON_OK, BUTTON_CANCEL };
+char buttonCaptions[BUTTON_CAPTION_COUNT][BUTTON_CAPTION_SIZE];
 
 // The Open dialog starts from this buffer: the stored path, or the last one chosen.
 char browsePath[WORK_BUFFER_SIZE];
@@ -29,14 +35,16 @@ void initDialog(HWND dialog)
 {
     refreshLanguage();
     char text[WORK_BUFFER_SIZE];
+    splitIntoSlots(lookup(TEXT_BUTTONS, text), buttonCaptions[0], BUTTON_CAPTION_SIZE, BUTTON_CAPTION_COUNT);
     SetWindowTextA(dialog, lookup(TEXT_SETUP_TITLE, text));
-    SetDlgItemTextA(dialog, IDCANCEL, g.buttonCaptions[BUTTON_CANCEL]);
-    SetDlgItemTextA(dialog, IDOK, g.buttonCaptions[BUTTON_OK]);
+    SetDlgItemTextA(dialog, IDCANCEL, buttonCaptions[BUTTON_CANCEL]);
+    SetDlgItemTextA(dialog, IDOK, buttonCaptions[BUTTON_OK]);
     SetDlgItemTextA(dialog, IDC_PATH_LABEL, lookup(TEXT_SETUP_PATH_LABEL, text));
     SetDlgItemTextA(dialog, IDC_KEEP_RC, lookup(TEXT_SETUP_KEEP_RC, text));
+    SetDlgItemTextA(dialog, IDC_EXPORT_UI, lookup(TEXT_SETUP_EXPORT_UI, text));
+    SetDlgItemTextA(dialog, IDC_VERSION, "V. " TORDEL_VERSION_NAME);
 
-    g.keepRcInclude = readKeepRc() & 1;
-    SendDlgItemMessageA(dialog, IDC_KEEP_RC, BM_SETCHECK, g.keepRcInclude ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendDlgItemMessageA(dialog, IDC_KEEP_RC, BM_SETCHECK, keepRcForDialog() ? BST_CHECKED : BST_UNCHECKED, 0);
 
     readAssemblerPath(browsePath);
     SetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, browsePath);
@@ -47,70 +55,30 @@ void initDialog(HWND dialog)
     browseRequest.nMaxFile = sizeof browsePath;
 }
 
-// Writes one value; on failure keeps the first error for the message.
-void writeValue(const char* section, const char* key, const char* value, const char* file, DWORD* error)
-{
-    if (WritePrivateProfileStringA(section, key, value, file) || *error != ERROR_SUCCESS)
-        return;
-    DWORD last = GetLastError();
-    *error = last != ERROR_SUCCESS ? last : ERROR_WRITE_FAULT;
-}
-
-// The profile functions may keep writes in a cache and fail only when the
-// file is written out, saying nothing; once flushed, the file must exist.
-void flushValues(const char* file, DWORD* error)
-{
-    if (*error != ERROR_SUCCESS)
-        return;
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
-    if (GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
-        *error = ERROR_WRITE_FAULT;
-}
-
 // False when the settings could not be stored: the user is told, and the
 // dialog stays open with what was typed rather than closing as if saved.
-bool saveSettings(HWND dialog)
+bool storeSettings(HWND dialog)
 {
     char path[WORK_BUFFER_SIZE];
     GetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, path, sizeof path);
     bool keep = SendDlgItemMessageA(dialog, IDC_KEEP_RC, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    DWORD error = ERROR_SUCCESS;
-    // A name too long for any file is refused before the cache takes it.
-    if (lstrlenA(addInsIniPath()) >= MAX_PATH) {
-        error = ERROR_FILENAME_EXCED_RANGE;
-    } else {
-        writeValue("FASM", "PATH", path, addInsIniPath(), &error);
-        writeValue("FASM", "KeepRC", keep ? "1" : "0", addInsIniPath(), &error);
-    }
-    flushValues(addInsIniPath(), &error);
+    DWORD error = saveSettings(path, keep);
     if (error != ERROR_SUCCESS) {
         showSystemError(error, addInsIniPath(), dialog);
         return false;
     }
-    // Takes effect at once, not only at the next load.
-    g.keepRcInclude = keep ? 1 : 0;
     return true;
 }
 
 // The host is told about the UI file only when it was really written.
 void exportTexts(HWND dialog)
 {
-    // The UI file is the host's folder (up to MAX_PATH long) with "\ui\tordel.ui" added.
-    char folder[2 * MAX_PATH];
-    lstrcpynA(folder, uiFilePath(), sizeof folder);
-    PathRemoveFileSpecA(folder);
-    // A fresh installation may have no "ui" folder yet.
-    if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
-        CreateDirectoryA(folder, nullptr);
-    DWORD error = ERROR_SUCCESS;
-    for (int id = 0; id < TEXT_COUNT; ++id)
-        writeValue("DEFAULT", textKey((TextId)id), defaultText((TextId)id), uiFilePath(), &error);
-    flushValues(uiFilePath(), &error);
+    DWORD error = exportDefaultTexts();
     if (error != ERROR_SUCCESS) {
         showSystemError(error, uiFilePath(), dialog);
         return;
     }
-    SendMessageA(g.mainWindow, HM_UI_FILE_WRITTEN, (WPARAM)uiFilePath(), 0);
+    SendMessageA(hostWindows().mainWindow, HM_UI_FILE_WRITTEN, (WPARAM)uiFilePath(), 0);
 }
 
 void browse(HWND dialog)
@@ -135,7 +103,7 @@ INT_PTR CALLBACK setupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         // The whole wParam is compared, so control notifications fall through.
         switch (wParam) {
         case IDOK:
-            if (saveSettings(dialog))
+            if (storeSettings(dialog))
                 EndDialog(dialog, 0);
             return TRUE;
         case IDCANCEL:

@@ -450,6 +450,38 @@ TEST_F(AssembleTest, AMissingAssemblerPathIsAskedForUntilGivenOrDeclined)
     EXPECT_EQ(host->unexpectedDialogs, 0);
 }
 
+// A Build whose assembler prompt the user declines builds nothing: the Run
+// remembered from before must not start the previous program as if this
+// build had made it.
+TEST_F(AssembleTest, ABuildCancelledAtTheAssemblerPromptRunsNothing)
+{
+    setAssembler(fasm);
+    openFasmProject();
+    std::string source = writeSource("main.asm", CLEAN_SOURCE);
+    host->openChild(source, FILE_TYPE_ASSEMBLY, CLEAN_SOURCE);
+    EXPECT_EQ(host->command(HC_BUILD), 1);
+    EXPECT_EQ(host->command(HC_RUN), 0);  // remembered
+    size_t before = host->hostCommands.size();
+    EXPECT_EQ(host->command(HC_BUILD), 1);
+    EXPECT_EQ(hostCommandsSince(before), (std::vector<UINT>{HC_SAVE_ALL, HC_RUN}));
+
+    WritePrivateProfileStringA("FASM", "PATH", nullptr, inst.addInsIni.c_str());
+    host->answer(Answer::press(IDNO));
+    before = host->hostCommands.size();
+    EXPECT_EQ(host->command(HC_BUILD), 1);
+    EXPECT_EQ(hostCommandsSince(before), std::vector<UINT>{HC_SAVE_ALL});
+    EXPECT_EQ(host->dialogs.back().text, NO_ASSEMBLER_PATH);
+    EXPECT_EQ(host->outputText(), "");
+    EXPECT_EQ(host->statusText(4), "FASM");
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+
+    // Named again, the next good build runs it as before.
+    setAssembler(fasm);
+    before = host->hostCommands.size();
+    EXPECT_EQ(host->command(HC_BUILD), 1);
+    EXPECT_EQ(hostCommandsSince(before), (std::vector<UINT>{HC_SAVE_ALL, HC_RUN}));
+}
+
 TEST_F(AssembleTest, TheCommandLineIsComposedFromTheProjectFields)
 {
     struct Case {

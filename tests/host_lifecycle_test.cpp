@@ -79,12 +79,13 @@ TEST_F(LifecycleTest, PopupGoesBeforeItem10510WithItsThreeItemsAndSeparator)
     EXPECT_EQ(testing_support::menuText(p, execBatId()), "Execute first BAT\tShift+Ctrl+G");
     EXPECT_EQ(testing_support::menuText(p, asmAsBatId()), "Execute ASM as BAT\tShift+Ctrl+A");
     EXPECT_FALSE(GetMenuState(p, redirectId(), MF_BYCOMMAND) & MF_CHECKED);
-    // Three distinct ids from the host, none of them the host's own.
-    std::vector<UINT> ids = {redirectId(), execBatId(), asmAsBatId()};
-    for (UINT id : ids)
-        EXPECT_GE(id, 20000u) << id;
-    EXPECT_NE(ids[0], ids[1]);
-    EXPECT_NE(ids[1], ids[2]);
+    // The ids the host handed out, in menu order, then "Assemble current"'s.
+    ASSERT_EQ(host->commandIdsGiven.size(), 4u);
+    EXPECT_EQ(
+        (std::vector<UINT>{redirectId(), execBatId(), asmAsBatId()}),
+        (std::vector<UINT>{host->commandIdsGiven[0], host->commandIdsGiven[1], host->commandIdsGiven[2]}));
+    host->openProject(makeProject("FASM"));
+    EXPECT_EQ(assembleCurrentId(), host->commandIdsGiven[3]);
 }
 
 TEST_F(LifecycleTest, ProjectStateDecidesAssembleCurrentStatusAndGreying)
@@ -220,17 +221,24 @@ TEST_F(LifecycleTest, NullHostTableStaysNull)
 
 TEST_F(LifecycleTest, UnloadRemovesEverythingItAdded)
 {
+    // The popup and "Assemble current" go into the menu that holds 10510.
+    HMENU make;
+    int at;
+    ASSERT_TRUE(findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &make, &at));
+    int itemsBefore = GetMenuItemCount(make);
+    std::vector<ACCEL> tableBefore = host->accelerators();
     load();
     host->openProject(makeProject("FASM"));
     UINT current = assembleCurrentId();
     HMENU p = popup();
     ASSERT_TRUE(current && p);
-    int itemsLoaded = GetMenuItemCount(host->mainMenu());
+    EXPECT_EQ(GetMenuItemCount(make), itemsBefore + 2);
     host->unloadAddIn();
     EXPECT_EQ(host->statusText(4), "");
     EXPECT_EQ(countItems(host->mainMenu(), current), 0);
     EXPECT_EQ(popup(), nullptr);
-    EXPECT_LE(GetMenuItemCount(host->mainMenu()), itemsLoaded);
+    EXPECT_EQ(GetMenuItemCount(make), itemsBefore);
+    expectSameTable(host->accelerators(), tableBefore);
 }
 
 TEST_F(LifecycleTest, CommandsDispatchAlikeFromMenuAndAccelerator)

@@ -94,8 +94,15 @@ const std::string& tempBase()
 
 // ---- texts ----
 
-const char* const KEYS[] = {"fn", "ds", "ok", "mn", "r1", "r2", "r3", "s1", "s2", "s3", "s4", "s5", "s6",
-                            "c1", "c2", "c3", "c4", "c5", "c6", "c7", "f1", "f2", "f3", "d1", "d2", "d3"};
+// The original keys, the ones any translation may hold.
+std::vector<const char*> originalKeys()
+{
+    std::vector<const char*> keys;
+    for (size_t i = 0; i < testing_support::ORIGINAL_TEXT_COUNT; ++i)
+        keys.push_back(testing_support::UI_TEXTS[i].first);
+    return keys;
+}
+const std::vector<const char*> KEYS = originalKeys();
 
 std::string pattern(const std::string& seed, size_t n)
 {
@@ -554,10 +561,12 @@ protected:
         host->openProject(project);
         host->setResourceScript(script.c_str());
     }
-    void expectFailureShown()
+    // The failure names the file and, where the system failed, its reason.
+    void expectFailureShown(const std::string& path, const std::string& reason)
     {
         ASSERT_EQ(host->dialogs.size(), 1u);
-        EXPECT_EQ(host->dialogs[0].text, "Failed exporting rc.inc");
+        EXPECT_EQ(host->dialogs[0].text,
+                  "Failed exporting rc.inc\r" + path + (reason.empty() ? "" : "\r" + reason));
         EXPECT_EQ(host->unexpectedDialogs, 0);
         host->dialogs.clear();
     }
@@ -583,7 +592,7 @@ TEST_F(HostileRcTest, NullListKeepsThePreviousFile)
     host->setNullDefinitions();
     host->answer(Answer::press(IDOK));
     EXPECT_EQ(host->command(HC_EXPORT_RESOURCE_DEFINITIONS), 1);
-    expectFailureShown();
+    expectFailureShown(rcInc, "");  // no list is no error of the system's
     EXPECT_EQ(hostsim::readFile(rcInc), previous)
         << "rc.inc was emptied by a null list and reported as failed";
 }
@@ -595,6 +604,8 @@ TEST_F(HostileRcTest, TargetsThatCannotBeReplacedKeepTheirContent)
         const char* label;
         std::function<void()> arrange, release;
         std::function<void()> check;
+        std::string path;  // the file the message names
+        const char* reason;
     };
     HANDLE lock = INVALID_HANDLE_VALUE;
     std::string vanished = folder + "\\gone";
@@ -605,7 +616,7 @@ TEST_F(HostileRcTest, TargetsThatCannotBeReplacedKeepTheirContent)
              SetFileAttributesA(rcInc.c_str(), FILE_ATTRIBUTE_READONLY);
          },
          [&] { SetFileAttributesA(rcInc.c_str(), FILE_ATTRIBUTE_NORMAL); },
-         [&] { EXPECT_EQ(hostsim::readFile(rcInc), previous); }},
+         [&] { EXPECT_EQ(hostsim::readFile(rcInc), previous); }, rcInc, "Access denied."},
         {"rc.inc held open without sharing",
          [&] {
              hostsim::writeFile(rcInc, previous);
@@ -613,20 +624,23 @@ TEST_F(HostileRcTest, TargetsThatCannotBeReplacedKeepTheirContent)
                                 nullptr);
              ASSERT_NE(lock, INVALID_HANDLE_VALUE);
          },
-         [&] { CloseHandle(lock); }, [&] { EXPECT_EQ(hostsim::readFile(rcInc), previous); }},
+         [&] { CloseHandle(lock); }, [&] { EXPECT_EQ(hostsim::readFile(rcInc), previous); }, rcInc,
+         "Access denied."},
         {"rc.inc is a folder", [&] { CreateDirectoryA(rcInc.c_str(), nullptr); },
          [&] { RemoveDirectoryA(rcInc.c_str()); },
-         [&] { EXPECT_TRUE(GetFileAttributesA(rcInc.c_str()) & FILE_ATTRIBUTE_DIRECTORY); }},
+         [&] { EXPECT_TRUE(GetFileAttributesA(rcInc.c_str()) & FILE_ATTRIBUTE_DIRECTORY); }, rcInc,
+         "Access denied."},
         {"resource script's folder vanished",
          [&] { host->setResourceScript((vanished + "\\app.rc").c_str()); },
-         [&] { host->setResourceScript(script.c_str()); }, [&] { EXPECT_FALSE(fileExists(vanished)); }},
+         [&] { host->setResourceScript(script.c_str()); }, [&] { EXPECT_FALSE(fileExists(vanished)); },
+         vanished + "\\rc.in~", "Path not found."},
     };
     for (Row& row : rows) {
         SCOPED_TRACE(row.label);
         row.arrange();
         host->answer(Answer::press(IDOK));
         EXPECT_EQ(host->command(HC_EXPORT_RESOURCE_DEFINITIONS), 1);
-        expectFailureShown();
+        expectFailureShown(row.path, row.reason);
         row.release();
         row.check();
         EXPECT_FALSE(fileExists(rcInc.substr(0, rcInc.size() - 1) + "~"));
@@ -930,7 +944,9 @@ protected:
 TEST_F(HostileScriptPathTest, ResourceScriptBeyondTheLimitFailsVisibly)
 {
     std::string rcInc;
-    EXPECT_EQ(exportFor(300, &rcInc), "Failed exporting rc.inc");
+    std::string text = exportFor(300, &rcInc);
+    std::string script = rcInc.substr(0, rcInc.rfind('\\')) + "\\app.rc";
+    EXPECT_EQ(text, "Failed exporting rc.inc\r" + script + "\rFile name is too long.");
     EXPECT_FALSE(existsLong(rcInc));
 }
 

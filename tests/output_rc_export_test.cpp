@@ -2,6 +2,8 @@
 // export command (11204) and as part of the host's build command.
 #include "tests/test_support.h"
 
+#include <functional>
+
 #include <commctrl.h>
 
 using testing_support::AddInTest;
@@ -55,10 +57,13 @@ protected:
         EXPECT_EQ(host->unexpectedDialogs, 0);
     }
 
-    void expectFailureMessage()
+    // The failure names the file it was about and, where the system failed,
+    // the system's reason.
+    void expectFailureMessage(const std::string& path, const std::string& reason)
     {
         // No caption of its own: whatever the platform shows by default.
-        expectOnlyDialog(FAILURE_TEXT, nullptr, MB_OK | MB_ICONERROR);
+        std::string text = std::string(FAILURE_TEXT) + "\r" + path + (reason.empty() ? "" : "\r" + reason);
+        expectOnlyDialog(text.c_str(), nullptr, MB_OK | MB_ICONERROR);
         if (!host->dialogs.empty())
             EXPECT_NE(host->dialogs[0].caption, SUCCESS_CAPTION);
     }
@@ -202,7 +207,7 @@ TEST_F(RcExportTest, EmptyListTruncatesTheFileAndReportsFailure)
     EXPECT_EQ(exportCommand(), 1);
     EXPECT_TRUE(fileExists(rcInc));
     EXPECT_EQ(hostsim::readFile(rcInc), "");
-    expectFailureMessage();
+    expectFailureMessage(rcInc, "");  // nothing to export is no error of the system's
     EXPECT_FALSE(fileExists(rcInc.substr(0, rcInc.size() - 1) + "~"));
 }
 
@@ -228,9 +233,12 @@ TEST_F(RcExportTest, UnwritableDestinationsReportFailureAndLeaveNoTrace)
         const char* what;
         std::string script;
         std::string checkAbsent;  // must not exist afterwards
+        std::string path;         // the file the message names
+        const char* reason;
     } cases[] = {
-        {"missing folder", missingScript, folder + "\\missing"},
-        {"path over the platform limit", longScript, ""},
+        {"missing folder", missingScript, folder + "\\missing", folder + "\\missing\\rc.in~",
+         "Path not found."},
+        {"path over the platform limit", longScript, "", longScript, "File name is too long."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -238,7 +246,7 @@ TEST_F(RcExportTest, UnwritableDestinationsReportFailureAndLeaveNoTrace)
         host->setResourceScript(c.script.c_str());
         host->answer(hostsim::Answer::press(IDOK));
         EXPECT_EQ(exportCommand(), 1);
-        expectFailureMessage();
+        expectFailureMessage(c.path, c.reason);
         if (!c.checkAbsent.empty())
             EXPECT_FALSE(fileExists(c.checkAbsent));
         EXPECT_FALSE(hostRanExport());
@@ -252,7 +260,7 @@ TEST_F(RcExportTest, RcIncThatIsADirectoryIsLeftAloneWithoutTempFile)
     ASSERT_TRUE(CreateDirectoryA(rcInc.c_str(), nullptr));
     host->answer(hostsim::Answer::press(IDOK));
     EXPECT_EQ(exportCommand(), 1);
-    expectFailureMessage();
+    expectFailureMessage(rcInc, "Access denied.");
     DWORD attributes = GetFileAttributesA(rcInc.c_str());
     EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -263,13 +271,38 @@ TEST_F(RcExportTest, TempFileThatCannotBeCreatedLeavesTheOldFile)
 {
     loadProject();
     const std::string old = "OLD equ 1\r\nKEPT equ 2\r\n";
+    const std::string temp = rcInc.substr(0, rcInc.size() - 1) + "~";
     ASSERT_TRUE(hostsim::writeFile(rcInc, old));
-    ASSERT_TRUE(CreateDirectoryA((rcInc.substr(0, rcInc.size() - 1) + "~").c_str(), nullptr));
     host->setDefinitions({{"NEW", 3}});
-    host->answer(hostsim::Answer::press(IDOK));
-    EXPECT_EQ(exportCommand(), 1);
-    expectFailureMessage();
-    EXPECT_EQ(hostsim::readFile(rcInc), old);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    struct Case {
+        const char* what;
+        std::function<void()> arrange, release;
+        const char* reason;
+    } cases[] = {
+        {"a folder where it goes", [&] { ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr)); },
+         [&] { RemoveDirectoryA(temp.c_str()); }, "Access denied."},
+        {"held open by another program",
+         [&] {
+             held = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+             ASSERT_NE(held, INVALID_HANDLE_VALUE);
+         },
+         [&] {
+             CloseHandle(held);
+             DeleteFileA(temp.c_str());
+         },
+         "Sharing violation."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host->dialogs.clear();
+        c.arrange();
+        host->answer(hostsim::Answer::press(IDOK));
+        EXPECT_EQ(exportCommand(), 1);
+        c.release();
+        expectFailureMessage(temp, c.reason);
+        EXPECT_EQ(hostsim::readFile(rcInc), old);
+    }
 }
 
 TEST_F(RcExportTest, ReplacementThatFailsKeepsTheOldFileByteForByte)
@@ -287,10 +320,12 @@ TEST_F(RcExportTest, ReplacementThatFailsKeepsTheOldFileByteForByte)
     struct Case {
         const char* what;
         DWORD share;
+        const char* reason;
     } cases[] = {
-        {"held without sharing", 0},
-        {"held for reading by others", FILE_SHARE_READ},
-        {"held with every sharing", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+        // Moving a file over one that is open is refused, however it is shared.
+        {"held without sharing", 0, "Access denied."},
+        {"held for reading by others", FILE_SHARE_READ, "Access denied."},
+        {"held with every sharing", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, "Access denied."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -303,7 +338,7 @@ TEST_F(RcExportTest, ReplacementThatFailsKeepsTheOldFileByteForByte)
         host->answer(hostsim::Answer::press(IDOK));
         EXPECT_EQ(exportCommand(), 1);
         CloseHandle(held);
-        expectFailureMessage();
+        expectFailureMessage(rcInc, c.reason);
         EXPECT_EQ(hostsim::readFile(rcInc), old);
         EXPECT_FALSE(fileExists(rcInc.substr(0, rcInc.size() - 1) + "~"));
     }
@@ -325,7 +360,7 @@ TEST_F(RcExportTest, ReadOnlyRcIncIsNotReplaced)
     host->setDefinitions({{"NEW", 3}});
     host->answer(hostsim::Answer::press(IDOK));
     EXPECT_EQ(exportCommand(), 1);
-    expectFailureMessage();
+    expectFailureMessage(rcInc, "Access denied.");
     EXPECT_EQ(hostsim::readFile(rcInc), old);
     EXPECT_FALSE(fileExists(rcInc.substr(0, rcInc.size() - 1) + "~"));
     SetFileAttributesA(rcInc.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -361,7 +396,7 @@ TEST_F(RcExportTest, BuildExportsSilentlyAndReportsOnlyFailure)
         std::string content = hostsim::readFile(rcInc);
         EXPECT_EQ(content, c.written ? "IDD_MAIN equ 100\r\nIDI_APP equ -1\r\n" : "");
         if (c.failureMessage)
-            expectFailureMessage();
+            expectFailureMessage(rcInc, "Access denied.");
         else
             EXPECT_TRUE(host->dialogs.empty());
         bool compiled = false;

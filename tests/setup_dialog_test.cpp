@@ -2,6 +2,8 @@
 // Cancel keep, browsing for the assembler, and writing out the UI texts.
 #include "tests/test_support.h"
 
+#include "setup/setup_ids.h"
+
 #include <stdlib.h>
 
 using testing_support::AddInTest;
@@ -10,50 +12,7 @@ using testing_support::readIni;
 
 namespace {
 
-const int ID_PATH = 1002, ID_BROWSE = 1003, ID_LABEL = 1006, ID_FRAME = 1007, ID_EXPORT_UI = 1008,
-          ID_KEEP_RC = 1009, ID_VERSION = 1010;
 const int ID_OPEN_FILE_NAME = 0x47C;  // cmb13: the Open dialog's file name box
-
-// Every key and its built-in text, in the order Export UI writes them: the
-// add-in's original 26, then the ones added since, always at the end.
-const std::pair<const char*, const char*> UI_TEXTS[] = {
-    {"fn", "FASM support 0.8"},
-    {"ds", "Supports compilation using FASM or single BAT"},
-    {"ok", "OK^Cancel^Yes^No"},
-    {"mn", "Assemble current^BATCH compilation^Redirect OUT~Shift+Ctrl+R^Execute first "
-           "BAT~Shift+Ctrl+G^Execute ASM as BAT~Shift+Ctrl+A"},
-    {"r1", "Allocation memory error"},
-    {"r2", "Creating pipe error"},
-    {"r3", "Creation process error"},
-    {"s1", "Saving..."},
-    {"s2", "Compilation..."},
-    {"s3", "RC compilation..."},
-    {"s4", "Redirection now is ON."},
-    {"s5", "Redirection now is OFF."},
-    {"s6", "Executing..."},
-    {"c1", "Warning!"},
-    {"c2", "Do you wish rename this ASM to BAT and execute?"},
-    {"c3", "Not all files saved. Continue?"},
-    {"c4", "Last compilation error detected.^Continue anyway?"},
-    {"c5", "Failed exporting rc.inc"},
-    {"c6", "Resources definitions exported into rc.inc"},
-    {"c7", "Exporting resources definitions"},
-    {"f1", "No path to FASM specified!^Do you wish specify?"},
-    {"f2", "Compilation not allowed!"},
-    {"f3", "This feature is for project's ASM-files only!"},
-    {"d1", "TORDEL setup"},
-    {"d2", "Full path to the FASM compiler:"},
-    {"d3", "Keep automatic rc.inc"},
-    {"r4", "[%lu KB of output not shown here]"},
-    {"r5", "%s: command line of %u characters, the limit is %u."},
-    {"r6", "The assembler ended with exit code %lu (0x%08lX) and reported no error."},
-    {"e1", "Error %lu"},
-    {"s7", "Running... press Esc to stop."},
-    {"r7", "[Stopped by the user after %lu.%lu s]"},
-    {"r8", "[The whole output is in %s]"},
-    {"r9", "[The output is not kept in a file: %s: %s]"},
-};
-const size_t UI_TEXT_COUNT = sizeof UI_TEXTS / sizeof UI_TEXTS[0];
 
 std::string text(HWND window)
 {
@@ -62,6 +21,15 @@ std::string text(HWND window)
     return buffer;
 }
 std::string itemText(HWND dialog, int id) { return text(GetDlgItem(dialog, id)); }
+
+// Where a control is, in the dialog's client coordinates.
+RECT placeOf(HWND dialog, int id)
+{
+    RECT r = {};
+    GetWindowRect(GetDlgItem(dialog, id), &r);
+    MapWindowPoints(nullptr, dialog, (POINT*)&r, 2);
+    return r;
+}
 
 void click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 bool checked(HWND dialog, int id)
@@ -138,26 +106,18 @@ TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
         int id;
         const char* className;
         const char* text;
-        RECT units;  // x, y, width, height
         LONG styleSet, styleClear, buttonType;
         bool clientEdge;
     } controls[] = {
-        {ID_FRAME, "Static", "", {4, 13, 217, 11}, 0, WS_TABSTOP, -1, true},
-        {ID_PATH, "Edit", "", {6, 14, 206, 8}, WS_TABSTOP, WS_BORDER | ES_AUTOHSCROLL, -1, false},
-        {ID_BROWSE, "Button", "...", {211, 14, 9, 9}, WS_TABSTOP, 0, BS_PUSHBUTTON, false},
-        {IDOK, "Button", "OK", {169, 42, 51, 14}, WS_TABSTOP, 0, BS_DEFPUSHBUTTON, false},
-        {IDCANCEL, "Button", "Cancel", {110, 42, 55, 14}, WS_TABSTOP, 0, BS_PUSHBUTTON, false},
-        {ID_LABEL, "Static", "Full path to the FASM compiler:", {5, 3, 135, 10}, 0, WS_TABSTOP, -1, false},
-        {ID_EXPORT_UI, "Button", "Export UI", {51, 42, 55, 14}, WS_TABSTOP, 0, BS_PUSHBUTTON, false},
-        {ID_KEEP_RC,
-         "Button",
-         "Keep automatic rc.inc",
-         {4, 28, 161, 10},
-         WS_TABSTOP,
-         0,
-         BS_AUTOCHECKBOX,
-         false},
-        {ID_VERSION, "Static", "V. 0.8c", {6, 44, 23, 12}, 0, WS_TABSTOP, -1, false},
+        {IDC_PATH_FRAME, "Static", "", 0, WS_TABSTOP, -1, true},
+        {IDC_ASSEMBLER_PATH, "Edit", "", WS_TABSTOP, WS_BORDER | ES_AUTOHSCROLL, -1, false},
+        {IDC_BROWSE, "Button", "...", WS_TABSTOP, 0, BS_PUSHBUTTON, false},
+        {IDOK, "Button", "OK", WS_TABSTOP, 0, BS_DEFPUSHBUTTON, false},
+        {IDCANCEL, "Button", "Cancel", WS_TABSTOP, 0, BS_PUSHBUTTON, false},
+        {IDC_PATH_LABEL, "Static", "Full path to the FASM compiler:", 0, WS_TABSTOP, -1, false},
+        {IDC_EXPORT_UI, "Button", "Export UI", WS_TABSTOP, 0, BS_PUSHBUTTON, false},
+        {IDC_KEEP_RC, "Button", "Keep automatic rc.inc", WS_TABSTOP, 0, BS_AUTOCHECKBOX, false},
+        {IDC_VERSION, "Static", "V. 0.8c", 0, WS_TABSTOP, -1, false},
     };
     load();
     bool ran = false;
@@ -217,20 +177,42 @@ TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
                 EXPECT_EQ(s & BS_TYPEMASK, c.buttonType);
             EXPECT_EQ((GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, c.clientEdge);
 
-            // The dialog manager converts position and size each on its own.
-            RECT expected = c.units;
-            MapDialogRect(d, &expected);
-            RECT actual;
-            GetWindowRect(w, &actual);
-            MapWindowPoints(nullptr, d, (POINT*)&actual, 2);
-            EXPECT_EQ(actual.left, expected.left);
-            EXPECT_EQ(actual.top, expected.top);
-            EXPECT_EQ(actual.right - actual.left, expected.right);
-            EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
+            // Every control is whole inside the dialog.
+            RECT r = placeOf(d, c.id);
+            EXPECT_GE(r.left, 0);
+            EXPECT_GE(r.top, 0);
+            EXPECT_LE(r.right, client.right);
+            EXPECT_LE(r.bottom, client.bottom);
+            EXPECT_LT(r.left, r.right);
+            EXPECT_LT(r.top, r.bottom);
+        }
+
+        // The layout: the label above the framed path, which holds the edit
+        // and, at its right end, the "..." button; the check box below it; the
+        // version, Export UI, Cancel and OK in one row at the bottom, left
+        // to right, none covering another.
+        RECT label = placeOf(d, IDC_PATH_LABEL), frame = placeOf(d, IDC_PATH_FRAME);
+        RECT path = placeOf(d, IDC_ASSEMBLER_PATH), browse = placeOf(d, IDC_BROWSE);
+        RECT keep = placeOf(d, IDC_KEEP_RC);
+        EXPECT_LE(label.bottom, frame.top);
+        for (const RECT& inside : {path, browse}) {
+            EXPECT_GE(inside.left, frame.left);
+            EXPECT_LE(inside.right, frame.right);
+            EXPECT_GE(inside.top, frame.top);
+        }
+        EXPECT_LT(path.left, browse.left);
+        EXPECT_LT(path.right, browse.right);
+        EXPECT_LE(frame.bottom, keep.top);
+        int row[] = {IDC_VERSION, IDC_EXPORT_UI, IDCANCEL, IDOK};
+        for (size_t i = 0; i < 4; ++i) {
+            RECT r = placeOf(d, row[i]);
+            EXPECT_GE(r.top, keep.bottom) << row[i];
+            if (i > 0)
+                EXPECT_LE(placeOf(d, row[i - 1]).right, r.left) << row[i];
         }
 
         // Focus starts in the edit; Tab walks the tab stops in order and wraps.
-        HWND edit = GetDlgItem(d, ID_PATH);
+        HWND edit = GetDlgItem(d, IDC_ASSEMBLER_PATH);
         EXPECT_EQ(GetFocus(), edit);
         std::vector<int> tabs;
         HWND at = edit;
@@ -240,7 +222,8 @@ TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
             if (at == edit)
                 break;
         }
-        EXPECT_EQ(tabs, (std::vector<int>{ID_BROWSE, IDOK, IDCANCEL, ID_EXPORT_UI, ID_KEEP_RC, ID_PATH}));
+        EXPECT_EQ(tabs, (std::vector<int>{IDC_BROWSE, IDOK, IDCANCEL, IDC_EXPORT_UI, IDC_KEEP_RC,
+                                          IDC_ASSEMBLER_PATH}));
         click(d, IDCANCEL);
     });
     EXPECT_TRUE(ran);
@@ -294,14 +277,14 @@ TEST_F(SetupTest, TextsFollowTheHostLanguage)
             translate(c.language, t.first, t.second.c_str());
         withDialog([&](HWND d) {
             EXPECT_EQ(text(d), c.title);
-            EXPECT_EQ(itemText(d, ID_LABEL), c.label);
-            EXPECT_EQ(itemText(d, ID_KEEP_RC), c.keep);
+            EXPECT_EQ(itemText(d, IDC_PATH_LABEL), c.label);
+            EXPECT_EQ(itemText(d, IDC_KEEP_RC), c.keep);
             EXPECT_EQ(itemText(d, IDOK), c.ok);
             EXPECT_EQ(itemText(d, IDCANCEL), c.cancel);
             // Not translatable.
-            EXPECT_EQ(itemText(d, ID_EXPORT_UI), "Export UI");
-            EXPECT_EQ(itemText(d, ID_VERSION), "V. 0.8c");
-            EXPECT_EQ(itemText(d, ID_BROWSE), "...");
+            EXPECT_EQ(itemText(d, IDC_EXPORT_UI), "Export UI");
+            EXPECT_EQ(itemText(d, IDC_VERSION), "V. 0.8c");
+            EXPECT_EQ(itemText(d, IDC_BROWSE), "...");
             click(d, IDCANCEL);
         });
     }
@@ -312,8 +295,8 @@ TEST_F(SetupTest, OkStoresTheEditAndTheBoxEvenWhenEmpty)
     setAssembler("C:\\old\\fasm.exe");
     load();
     withDialog([&](HWND d) {
-        EXPECT_EQ(itemText(d, ID_PATH), "C:\\old\\fasm.exe");
-        SetDlgItemTextA(d, ID_PATH, "");
+        EXPECT_EQ(itemText(d, IDC_ASSEMBLER_PATH), "C:\\old\\fasm.exe");
+        SetDlgItemTextA(d, IDC_ASSEMBLER_PATH, "");
         click(d, IDOK);
     });
     EXPECT_EQ(readIni(inst.addInsIni, "FASM", "PATH"), "");
@@ -345,8 +328,8 @@ TEST_F(SetupTest, CancelAndClosingWriteNothing)
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.what) + (existing ? ", settings stored" : ", no settings file"));
             withDialog([&](HWND d) {
-                SetDlgItemTextA(d, ID_PATH, "C:\\typed\\but\\cancelled.exe");
-                click(d, ID_KEEP_RC);
+                SetDlgItemTextA(d, IDC_ASSEMBLER_PATH, "C:\\typed\\but\\cancelled.exe");
+                click(d, IDC_KEEP_RC);
                 c.close(d);
             });
             EXPECT_EQ(fileExists(inst.addInsIni), existing);
@@ -374,7 +357,7 @@ TEST_F(SetupTest, StoredKeepRcShowsItsLowestBitAndSetsTheLiveFlag)
         loadProject();
         bool shown = !c.shown;
         withDialog([&](HWND d) {
-            shown = checked(d, ID_KEEP_RC);
+            shown = checked(d, IDC_KEEP_RC);
             click(d, IDCANCEL);
         });
         EXPECT_EQ(shown, c.shown);
@@ -392,8 +375,8 @@ TEST_F(SetupTest, OkAppliesTheBoxAtOnce)
     for (bool keep : {false, true, false}) {
         SCOPED_TRACE(keep);
         withDialog([&](HWND d) {
-            if (checked(d, ID_KEEP_RC) != keep)
-                click(d, ID_KEEP_RC);
+            if (checked(d, IDC_KEEP_RC) != keep)
+                click(d, IDC_KEEP_RC);
             click(d, IDOK);
         });
         EXPECT_EQ(readIni(inst.addInsIni, "FASM", "KeepRC"), keep ? "1" : "0");
@@ -411,13 +394,13 @@ TEST_F(SetupTest, TypedPathIsStoredUpTo255Characters)
         while (path.size() < length)
             path += (char)('a' + path.size() % 26);
         withDialog([&](HWND d) {
-            SetDlgItemTextA(d, ID_PATH, path.c_str());
+            SetDlgItemTextA(d, IDC_ASSEMBLER_PATH, path.c_str());
             click(d, IDOK);
         });
         EXPECT_EQ(readIni(inst.addInsIni, "FASM", "PATH"), path.substr(0, 255));
         // And it comes back whole in the edit next time.
         withDialog([&](HWND d) {
-            EXPECT_EQ(itemText(d, ID_PATH), path.substr(0, 255));
+            EXPECT_EQ(itemText(d, IDC_ASSEMBLER_PATH), path.substr(0, 255));
             click(d, IDCANCEL);
         });
     }
@@ -429,7 +412,7 @@ TEST_F(SetupTest, ExportUiWritesEveryKeyOnceAndTellsTheHost)
     std::string german = hostsim::readFile(inst.uiFile);
     load();
     std::vector<std::string> expected;
-    for (const auto& t : UI_TEXTS)
+    for (const auto& t : testing_support::UI_TEXTS)
         expected.push_back(std::string(t.first) + "=" + t.second);
 
     for (int round = 1; round <= 3; ++round) {
@@ -439,7 +422,7 @@ TEST_F(SetupTest, ExportUiWritesEveryKeyOnceAndTellsTheHost)
             WritePrivateProfileStringA("DEFAULT", "c5", "changed", inst.uiFile.c_str());
         }
         withDialog([&](HWND d) {
-            click(d, ID_EXPORT_UI);
+            click(d, IDC_EXPORT_UI);
             // The dialog stays open for more.
             EXPECT_TRUE(IsWindowVisible(d));
             click(d, IDCANCEL);
@@ -458,10 +441,10 @@ TEST_F(SetupTest, ExportUiCreatesAMissingUiFolder)
     load();
     ASSERT_TRUE(RemoveDirectoryA(inst.uiDir.c_str()));
     withDialog([&](HWND d) {
-        click(d, ID_EXPORT_UI);
+        click(d, IDC_EXPORT_UI);
         click(d, IDCANCEL);
     });
-    EXPECT_EQ(sectionLines(inst.uiFile, "DEFAULT").size(), UI_TEXT_COUNT);
+    EXPECT_EQ(sectionLines(inst.uiFile, "DEFAULT").size(), testing_support::UI_TEXT_COUNT);
     EXPECT_EQ(host->uiFileWritten, std::vector<std::string>{inst.uiFile});
 }
 
@@ -478,7 +461,7 @@ TEST_F(SetupTest, ExportUiThatCannotWriteSaysSoAndDoesNotTellTheHost)
     });
     withDialog([&](HWND d) {
         host->answer(hostsim::Answer::press(IDOK));  // the error message
-        click(d, ID_EXPORT_UI);
+        click(d, IDC_EXPORT_UI);
         EXPECT_TRUE(IsWindowVisible(d));
         click(d, IDCANCEL);
     });
@@ -502,13 +485,13 @@ TEST_F(SetupTest, OkThatCannotStoreSaysSoAndKeepsTheDialogOpen)
     Restore restore([&] { RemoveDirectoryA(inst.addInsIni.c_str()); });
     bool stillOpen = false;
     withDialog([&](HWND d) {
-        SetDlgItemTextA(d, ID_PATH, "C:\\fasm\\fasm.exe");
-        click(d, ID_KEEP_RC);
+        SetDlgItemTextA(d, IDC_ASSEMBLER_PATH, "C:\\fasm\\fasm.exe");
+        click(d, IDC_KEEP_RC);
         host->answer(hostsim::Answer::press(IDOK));  // the error message
         click(d, IDOK);
         stillOpen = IsWindowVisible(d) != FALSE;
         // The typed text is still there to try again or copy.
-        EXPECT_EQ(itemText(d, ID_PATH), "C:\\fasm\\fasm.exe");
+        EXPECT_EQ(itemText(d, IDC_ASSEMBLER_PATH), "C:\\fasm\\fasm.exe");
         click(d, IDCANCEL);
     });
     EXPECT_TRUE(stillOpen);
@@ -531,21 +514,21 @@ TEST_F(SetupTest, BrowseFillsTheEditOnlyWhenAFileIsChosen)
     HWND setup = nullptr;
     withDialog([&](HWND d) {
         setup = d;
-        SetDlgItemTextA(d, ID_PATH, "C:\\typed\\fasm.exe");
+        SetDlgItemTextA(d, IDC_ASSEMBLER_PATH, "C:\\typed\\fasm.exe");
         // Cancelled: nothing changes.
         host->answer(hostsim::Answer::run([&](HWND open) {
             openedWith = itemText(open, ID_OPEN_FILE_NAME);
             PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
         }));
-        click(d, ID_BROWSE);
-        EXPECT_EQ(itemText(d, ID_PATH), "C:\\typed\\fasm.exe");
+        click(d, IDC_BROWSE);
+        EXPECT_EQ(itemText(d, IDC_ASSEMBLER_PATH), "C:\\typed\\fasm.exe");
         // A file chosen: its full path replaces the edit's text.
         host->answer(hostsim::Answer::run([&](HWND open) {
             SetDlgItemTextA(open, ID_OPEN_FILE_NAME, chosen.c_str());
             PostMessageA(open, WM_COMMAND, IDOK, 0);
         }));
-        click(d, ID_BROWSE);
-        EXPECT_STRCASEEQ(itemText(d, ID_PATH).c_str(), chosen.c_str());
+        click(d, IDC_BROWSE);
+        EXPECT_STRCASEEQ(itemText(d, IDC_ASSEMBLER_PATH).c_str(), chosen.c_str());
         click(d, IDOK);
     });
     // The Open dialog starts from the stored path, not from the typed text.
@@ -564,7 +547,7 @@ TEST_F(SetupTest, SampleTranslationIsCompleteAndCarriesTheExportedTemplate)
     std::string sample = testing_support::env("TORDEL_SOURCE") + "\\examples\\ui\\tordel.ui";
     ASSERT_TRUE(fileExists(sample)) << sample;
     std::vector<std::string> german = sectionLines(sample, "Deutsch");
-    ASSERT_EQ(german.size(), UI_TEXT_COUNT);
+    ASSERT_EQ(german.size(), testing_support::UI_TEXT_COUNT);
     auto valueOf = [&](const char* key) {
         for (const std::string& line : german)
             if (line.compare(0, 3, std::string(key) + "=") == 0)
@@ -573,7 +556,7 @@ TEST_F(SetupTest, SampleTranslationIsCompleteAndCarriesTheExportedTemplate)
     };
     for (size_t i = 0; i < german.size(); ++i) {
         SCOPED_TRACE(german[i]);
-        EXPECT_EQ(german[i].substr(0, 3), std::string(UI_TEXTS[i].first) + "=");
+        EXPECT_EQ(german[i].substr(0, 3), std::string(testing_support::UI_TEXTS[i].first) + "=");
         EXPECT_GT(german[i].size(), 3u);
     }
     // Every caption field fits its slot: 15 characters for buttons, 63 for menus.
@@ -600,8 +583,8 @@ TEST_F(SetupTest, SampleTranslationIsCompleteAndCarriesTheExportedTemplate)
     load();
     withDialog([&](HWND d) {
         EXPECT_EQ(text(d), valueOf("d1"));
-        EXPECT_EQ(itemText(d, ID_LABEL), valueOf("d2"));
-        EXPECT_EQ(itemText(d, ID_KEEP_RC), valueOf("d3"));
+        EXPECT_EQ(itemText(d, IDC_PATH_LABEL), valueOf("d2"));
+        EXPECT_EQ(itemText(d, IDC_KEEP_RC), valueOf("d3"));
         EXPECT_EQ(itemText(d, IDOK), buttons[0]);
         EXPECT_EQ(itemText(d, IDCANCEL), buttons[1]);
         click(d, IDCANCEL);
@@ -610,7 +593,7 @@ TEST_F(SetupTest, SampleTranslationIsCompleteAndCarriesTheExportedTemplate)
     // Its [DEFAULT] section is what Export UI writes into a fresh file.
     ASSERT_TRUE(DeleteFileA(inst.uiFile.c_str()));
     withDialog([&](HWND d) {
-        click(d, ID_EXPORT_UI);
+        click(d, IDC_EXPORT_UI);
         click(d, IDCANCEL);
     });
     EXPECT_EQ(sectionLines(sample, "DEFAULT"), sectionLines(inst.uiFile, "DEFAULT"));

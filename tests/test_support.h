@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/fixtures/childproc_content.h"
@@ -60,6 +61,50 @@ inline MENUITEMINFOA menuItemAt(HMENU menu, int position)
     GetMenuItemInfoA(menu, position, TRUE, &info);
     return info;
 }
+
+// Every key and its built-in text, in the order Export UI writes them: the
+// add-in's original 26, then the ones added since, always at the end.
+inline const std::pair<const char*, const char*> UI_TEXTS[] = {
+    {"fn", "FASM support 0.8"},
+    {"ds", "Supports compilation using FASM or single BAT"},
+    {"ok", "OK^Cancel^Yes^No"},
+    {"mn", "Assemble current^BATCH compilation^Redirect OUT~Shift+Ctrl+R^Execute first "
+           "BAT~Shift+Ctrl+G^Execute ASM as BAT~Shift+Ctrl+A"},
+    {"r1", "Allocation memory error"},
+    {"r2", "Creating pipe error"},
+    {"r3", "Creation process error"},
+    {"s1", "Saving..."},
+    {"s2", "Compilation..."},
+    {"s3", "RC compilation..."},
+    {"s4", "Redirection now is ON."},
+    {"s5", "Redirection now is OFF."},
+    {"s6", "Executing..."},
+    {"c1", "Warning!"},
+    {"c2", "Do you wish rename this ASM to BAT and execute?"},
+    {"c3", "Not all files saved. Continue?"},
+    {"c4", "Last compilation error detected.^Continue anyway?"},
+    {"c5", "Failed exporting rc.inc"},
+    {"c6", "Resources definitions exported into rc.inc"},
+    {"c7", "Exporting resources definitions"},
+    {"f1", "No path to FASM specified!^Do you wish specify?"},
+    {"f2", "Compilation not allowed!"},
+    {"f3", "This feature is for project's ASM-files only!"},
+    {"d1", "TORDEL setup"},
+    {"d2", "Full path to the FASM compiler:"},
+    {"d3", "Keep automatic rc.inc"},
+    {"r4", "[%lu KB of output not shown here]"},
+    {"r5", "%s: command line of %u characters, the limit is %u."},
+    {"r6", "The assembler ended with exit code %lu (0x%08lX) and reported no error."},
+    {"e1", "Error %lu"},
+    {"s7", "Running... press Esc to stop."},
+    {"r7", "[Stopped by the user after %lu.%lu s]"},
+    {"r8", "[The whole output is in %s]"},
+    {"r9", "[The output is not kept in a file: %s: %s]"},
+    {"d4", "Export UI"},
+};
+inline constexpr size_t UI_TEXT_COUNT = sizeof UI_TEXTS / sizeof UI_TEXTS[0];
+// The add-in's original keys, which translations made for it may hold.
+inline constexpr size_t ORIGINAL_TEXT_COUNT = 26;
 
 // The pane and the file of a captured run's output, as the runner keeps
 // them: the whole output up to RUN_PANE_LIMIT bytes and RUN_PANE_LINES

@@ -26,13 +26,6 @@ if ! changes_has_version "$here/CHANGES.md" "$version_name"; then
   exit 1
 fi
 
-# The setup dialog's own label is a text of its template, kept apart from the
-# version resource: a release must not show two versions.
-if ! grep -qF "\"V. $version_name\"" "$here/setup/setup.rc"; then
-  echo "release: setup/setup.rc does not show \"V. $version_name\" in the setup dialog" >&2
-  exit 1
-fi
-
 pick_run_target
 echo "== Building the shipped i686 DLL (release), and the $run_target host simulator for Export UI"
 TORDEL_TARGETS=i686 bash "$here/tools/build.sh" --target tordel >/dev/null

@@ -805,6 +805,7 @@ LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l)
 {
     switch (m) {
     case HM_NEW_COMMAND_ID:
+        host->commandIdsGiven.push_back(nextCommandId);
         return nextCommandId++;
     case HM_GET_PROJECT_INFO:
         if (!projectOpen)

@@ -141,6 +141,8 @@ public:
     LRESULT changeLanguage(const std::string& language, WPARAM commandId = 30101);
     // Commands that reached the host's own handling (FrameWindowProc returned 0), in order.
     std::vector<UINT> hostCommands;
+    // The command ids HM_NEW_COMMAND_ID handed out, in order.
+    std::vector<UINT> commandIdsGiven;
     // wParam texts of every HM_UI_FILE_WRITTEN received.
     std::vector<std::string> uiFileWritten;
 

@@ -5,14 +5,20 @@
 #include <windows.h>
 #include <richedit.h>
 
+#include "navigation/navigation.h"
+
 #include "core/line_parse.h"
 #include "core/path_text.h"
 #include "core/text_core.h"
-#include "host/addin_state.h"
 #include "host/host_ui.h"
+#include "host/host_windows.h"
 #include "settings/ui_text.h"
 
 namespace {
+
+// The output line that carries the highlight: the one last highlighted or
+// double-clicked, so that the next double-click takes the highlight off it.
+int highlightedOutputLine;
 
 // Room for the place heading above an error message: a few full paths.
 enum { HEADING_BUFFER_SIZE = 1024 };
@@ -194,7 +200,7 @@ bool prepareSameFileSearch(const char* name, char* fullName, SameFileSearch* sea
 bool jumpToPlace(const char* name, int lineIndex)
 {
     SourcePlace place = {name, lineIndex, false};
-    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToErrorLine, (LPARAM)&place);
+    SendMessageA(hostWindows().mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToErrorLine, (LPARAM)&place);
     if (place.found)
         return true;
     char fullName[MAX_PATH];
@@ -202,7 +208,7 @@ bool jumpToPlace(const char* name, int lineIndex)
     search.place = place;
     if (!prepareSameFileSearch(name, fullName, &search))
         return false;
-    SendMessageA(g.mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToSameFile, (LPARAM)&search);
+    SendMessageA(hostWindows().mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToSameFile, (LPARAM)&search);
     return search.place.found;
 }
 
@@ -245,23 +251,24 @@ bool readOutputLine(void* output, int32_t index, char* buffer, size_t size, size
 
 }  // namespace
 
-// Sees every message of the host's output control first. Acts only on a
-// left-button double-click: on a line naming a source place, or on an error
-// message below such a line, it marks that place in the open editor and
-// returns 1; anything else returns 0. The clicked line is the one
-// highlighted afterwards.
-extern "C" LRESULT WINAPI OutWindowProc(HWND, UINT message, WPARAM, LPARAM)
+void forgetHighlightedLine() { highlightedOutputLine = 0; }
+
+void highlightOutputLine(int line)
 {
-    if (message != WM_LBUTTONDBLCLK)
-        return 0;
-    HWND output = g.outputControl;
-    SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)g.highlightedOutputLine, 0);
+    highlightedOutputLine = line;
+    SendMessageA(hostWindows().outputControl, HEM_SETLINEHIGHLIGHT, (WPARAM)line, 1);
+}
+
+LRESULT onOutputDoubleClick()
+{
+    HWND output = hostWindows().outputControl;
+    SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)highlightedOutputLine, 0);
 
     CHARRANGE selection;
     SendMessageA(output, EM_EXGETSEL, 0, (LPARAM)&selection);
     int line = (int)SendMessageA(output, EM_EXLINEFROMCHAR, 0, selection.cpMin);
     // Remembered before any test, so the next double-click clears this line.
-    g.highlightedOutputLine = line;
+    highlightedOutputLine = line;
 
     // A heading reached from its error message may be longer than a line
     // the user can double-click: a chain of several full paths.
@@ -281,6 +288,6 @@ extern "C" LRESULT WINAPI OutWindowProc(HWND, UINT message, WPARAM, LPARAM)
         return 0;
     }
     jumpToInnermostPlace(text, length);
-    SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)g.highlightedOutputLine, 1);
+    SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)highlightedOutputLine, 1);
     return 1;
 }

@@ -1,12 +1,13 @@
 // Writes the project's resource identifiers as FASM constants, one
 // "NAME equ ID" line each, to rc.inc beside the resource script.
-#include "output/rc_export.h"
+#include "commands/rc_export.h"
 
 #include <shlwapi.h>
 
 #include "core/rc_format.h"
-#include "host/addin_state.h"
 #include "host/host_ui.h"
+#include "host/host_windows.h"
+#include "settings/paths.h"
 #include "settings/ui_text.h"
 
 namespace {
@@ -55,58 +56,83 @@ bool writeLines(HANDLE file, const ResourceDefinition* list, size_t* lines)
     return true;
 }
 
-// Replaces rc.inc beside the resource script with the host's list. True
-// when at least one line was written and the file replaced.
-bool writeRcInclude(const char* resourceScript)
+// What became of an export: the file it was about, and the system's error
+// (NO_SYSTEM_ERROR with a file when the failure is no system error).
+struct ExportResult {
+    bool exported;
+    DWORD error;
+    char path[LONG_TEXT_SIZE];
+};
+
+ExportResult exportFailure(const char* path, DWORD error)
 {
+    ExportResult result = {false, error, ""};
+    lstrcpynA(result.path, path, LONG_TEXT_SIZE);
+    return result;
+}
+
+// Replaces rc.inc beside the resource script with the host's list.
+// Exported when at least one line was written and the file replaced.
+ExportResult writeRcInclude(const char* resourceScript)
+{
+    char finalPath[MAX_PATH], tempPath[MAX_PATH];
+    if (!makeOutputPaths(resourceScript, finalPath, tempPath))
+        return exportFailure(resourceScript, ERROR_FILENAME_EXCED_RANGE);
     // A null list start is no list at all (the host has not read the script):
     // the rc.inc that the sources include is left as it is.
-    const ResourceDefinition* list = g.definitionsVar ? *g.definitionsVar : nullptr;
+    const ResourceDefinition* const* listVar = hostWindows().definitionsVar;
+    const ResourceDefinition* list = listVar ? *listVar : nullptr;
     if (!list)
-        return false;
-    char finalPath[MAX_PATH], tempPath[MAX_PATH];
-    if (!makeOutputPaths(resourceScript, finalPath, tempPath) || isReadOnlyFile(finalPath))
-        return false;
+        return exportFailure(finalPath, NO_SYSTEM_ERROR);
+    if (isReadOnlyFile(finalPath))
+        return exportFailure(finalPath, ERROR_ACCESS_DENIED);
     // The lines go to a file of their own first, so that a write failing
     // part-way leaves the previous rc.inc as it was.
     HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return exportFailure(tempPath, GetLastError());
     size_t lines = 0;
     bool complete = writeLines(file, list, &lines);
+    DWORD error = complete ? ERROR_SUCCESS : GetLastError();
     CloseHandle(file);
+    if (!complete) {
+        DeleteFileA(tempPath);
+        return exportFailure(tempPath, error ? error : ERROR_WRITE_FAULT);
+    }
+    if (!MoveFileExA(tempPath, finalPath, MOVEFILE_REPLACE_EXISTING)) {
+        error = GetLastError();
+        DeleteFileA(tempPath);
+        return exportFailure(finalPath, error);
+    }
     // An empty list still replaces rc.inc with an empty file; it counts as
     // nothing exported.
-    if (!complete || !MoveFileExA(tempPath, finalPath, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(tempPath);
-        return false;
-    }
-    return lines > 0;
+    return lines > 0 ? ExportResult{true, ERROR_SUCCESS, ""} : exportFailure(finalPath, NO_SYSTEM_ERROR);
 }
 
 }  // namespace
 
-bool exportResourceDefinitions()
+bool exportResourceDefinitions(const ProjectInfo& project)
 {
-    if (!g.project.field[PROJECT_FIELD_PROJECT_FILE])
+    if (!project.field[PROJECT_FIELD_PROJECT_FILE])
         return false;
-    const char* resourceScript = g.resourceScriptPathVar ? *g.resourceScriptPathVar : nullptr;
+    const char* const* scriptVar = hostWindows().resourceScriptPathVar;
+    const char* resourceScript = scriptVar ? *scriptVar : nullptr;
     if (!resourceScript)
         return false;
-    if (!writeRcInclude(resourceScript)) {
-        char text[WORK_BUFFER_SIZE];
-        showMessage(messageText(TEXT_EXPORT_FAILED, text), nullptr, MB_ICONERROR);
-        return false;
-    }
-    return true;
+    ExportResult result = writeRcInclude(resourceScript);
+    if (!result.exported)
+        showFileError(TEXT_EXPORT_FAILED, result.path, result.error);
+    return result.exported;
 }
 
-LRESULT resourceExportCommand()
+LRESULT resourceExportCommand(UINT)
 {
-    if (g.keepRcInclude != 1)
+    if (!keepRcOn())
         return 0;
-    if (exportResourceDefinitions()) {
+    ProjectInfo project = {};
+    SendMessageA(hostWindows().mainWindow, HM_GET_PROJECT_INFO, (WPARAM)&project, 0);
+    if (exportResourceDefinitions(project)) {
         char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
         showMessage(messageText(TEXT_EXPORT_DONE, text), lookup(TEXT_EXPORT_CAPTION, caption), MB_OK);
     }

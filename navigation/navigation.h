@@ -1,0 +1,17 @@
+// Double-clicking an assembler message in the output pane leads to the line
+// it names in that source's open editor; and the one highlighted output
+// line, which the build's verdict and the double-clicks move.
+#pragma once
+
+#include <windows.h>
+
+// A left-button double-click on the output control's current line: on a
+// line naming a source place, or on an error message below such a line, it
+// marks that place in the open editor and returns 1; anything else returns
+// 0. The clicked line is the one highlighted afterwards.
+LRESULT onOutputDoubleClick();
+// The highlight goes to this line (the build's verdict).
+void highlightOutputLine(int line);
+// Back to line 0 with nothing highlighted: at load, and when a build's
+// preparation empties the pane.
+void forgetHighlightedLine();
