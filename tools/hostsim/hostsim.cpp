@@ -27,31 +27,31 @@ static_assert(offsetof(SimChildRecord, editor) == offsetof(ChildRecord, editor),
 static_assert(offsetof(SimChildRecord, fileType) == offsetof(ChildRecord, fileType), "record layout");
 static_assert(offsetof(SimChildRecord, fullPath) == offsetof(ChildRecord, fullPath), "record layout");
 
-const char kFrameClass[] = "HostSimFrame";
-const char kChildClass[] = "HostSimChild";
-const char kPaneClass[] = "HostSimOutputPane";
-const char kImplProp[] = "hostsim.impl";
-const char kChildProp[] = "hostsim.child";
-const char kDlgIndexProp[] = "hostsim.dialog";
-const char kDlgOrigProp[] = "hostsim.dialogproc";
-const char kEmpty[] = "";
+const char FRAME_CLASS[] = "HostSimFrame";
+const char CHILD_CLASS[] = "HostSimChild";
+const char PANE_CLASS[] = "HostSimOutputPane";
+const char IMPL_PROP[] = "hostsim.impl";
+const char CHILD_PROP[] = "hostsim.child";
+const char DLG_INDEX_PROP[] = "hostsim.dialog";
+const char DLG_ORIG_PROP[] = "hostsim.dialogproc";
+const char EMPTY[] = "";
 
-const UINT_PTR kAnswerTimer = 0x7A51;
-const UINT_PTR kWatchdogTimer = 0x7A52;
-const UINT kAnswerDelayMs = 10;
-const UINT kWatchdogMs = 5000;
-const int kPaneHeight = 180;
-const UINT kFirstCommandId = 20001;
-const int kMdiFirstChild = 50000;
+const UINT_PTR ANSWER_TIMER = 0x7A51;
+const UINT_PTR WATCHDOG_TIMER = 0x7A52;
+const UINT ANSWER_DELAY_MS = 10;
+const UINT WATCHDOG_MS = 5000;
+const int PANE_HEIGHT = 180;
+const UINT FIRST_COMMAND_ID = 20001;
+const int MDI_FIRST_CHILD = 50000;
 // Shown windows only: room left of the text for the error marker.
-const int kMarkMargin = 12;
-const COLORREF kMarkLineColor = RGB(255, 200, 200);
-const COLORREF kMarkBarColor = RGB(210, 0, 0);
-const COLORREF kHighlightColor = RGB(255, 232, 130);
+const int MARK_MARGIN = 12;
+const COLORREF MARK_LINE_COLOR = RGB(255, 200, 200);
+const COLORREF MARK_BAR_COLOR = RGB(210, 0, 0);
+const COLORREF HIGHLIGHT_COLOR = RGB(255, 232, 130);
 // Raster operation DPa: the brush tints white background while dark text
 // stays dark, and painting twice gives the same pixels, so it can run after
 // every paint of any part of the control.
-const DWORD kTintRop = 0x00A000C9;
+const DWORD TINT_ROP = 0x00A000C9;
 
 HINSTANCE instance() { return GetModuleHandleA(nullptr); }
 
@@ -101,7 +101,7 @@ struct Host::Impl {
     bool visible = false;  // shown to a user: dialogs wait for them, marks are drawn
     HFONT shownFont = nullptr;
     bool inRun = false;
-    UINT nextCommandId = kFirstCommandId;
+    UINT nextCommandId = FIRST_COMMAND_ID;
 
     HMODULE addIn = nullptr;
     AddInWindowProc frameProc = nullptr;
@@ -151,7 +151,7 @@ struct Host::Impl {
 
 namespace {
 
-thread_local Host::Impl* t_impl = nullptr;
+thread_local Host::Impl* threadImpl = nullptr;
 
 // ---- dialogs ---------------------------------------------------------------
 
@@ -249,45 +249,45 @@ bool isButtonCommand(WPARAM w, LPARAM l)
 }
 
 // Subclass of every dialog seen: records the last button command as the answer.
-template <bool Wide>
+template <bool wide>
 LRESULT CALLBACK dialogSubclass(HWND h, UINT m, WPARAM w, LPARAM l)
 {
-    WNDPROC orig = (WNDPROC)GetPropA(h, kDlgOrigProp);
-    if (m == WM_COMMAND && t_impl && isButtonCommand(w, l)) {
-        size_t index = (size_t)(UINT_PTR)GetPropA(h, kDlgIndexProp);
-        if (index > 0 && index <= t_impl->host->dialogs.size())
-            t_impl->host->dialogs[index - 1].answer = LOWORD(w);
+    WNDPROC orig = (WNDPROC)GetPropA(h, DLG_ORIG_PROP);
+    if (m == WM_COMMAND && threadImpl && isButtonCommand(w, l)) {
+        size_t index = (size_t)(UINT_PTR)GetPropA(h, DLG_INDEX_PROP);
+        if (index > 0 && index <= threadImpl->host->dialogs.size())
+            threadImpl->host->dialogs[index - 1].answer = LOWORD(w);
     }
     if (m == WM_NCDESTROY && orig) {
-        if (Wide)
+        if (wide)
             SetWindowLongPtrW(h, GWLP_WNDPROC, (LONG_PTR)orig);
         else
             SetWindowLongPtrA(h, GWLP_WNDPROC, (LONG_PTR)orig);
-        RemovePropA(h, kDlgOrigProp);
-        RemovePropA(h, kDlgIndexProp);
+        RemovePropA(h, DLG_ORIG_PROP);
+        RemovePropA(h, DLG_INDEX_PROP);
     }
     if (!orig)
-        return Wide ? DefWindowProcW(h, m, w, l) : DefWindowProcA(h, m, w, l);
-    return Wide ? CallWindowProcW(orig, h, m, w, l) : CallWindowProcA(orig, h, m, w, l);
+        return wide ? DefWindowProcW(h, m, w, l) : DefWindowProcA(h, m, w, l);
+    return wide ? CallWindowProcW(orig, h, m, w, l) : CallWindowProcA(orig, h, m, w, l);
 }
 
 void CALLBACK dialogTimer(HWND h, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(h, id);
-    if (!t_impl || !IsWindow(h))
+    if (!threadImpl || !IsWindow(h))
         return;
-    if (id == kAnswerTimer)
-        t_impl->answerDialog(h);
-    else if (id == kWatchdogTimer)
-        t_impl->watchdog(h);
+    if (id == ANSWER_TIMER)
+        threadImpl->answerDialog(h);
+    else if (id == WATCHDOG_TIMER)
+        threadImpl->watchdog(h);
 }
 
 LRESULT CALLBACK cbtHook(int code, WPARAM w, LPARAM l)
 {
-    if (code == HCBT_ACTIVATE && t_impl) {
+    if (code == HCBT_ACTIVATE && threadImpl) {
         HWND h = (HWND)w;
-        if (className(h) == "#32770" && !GetPropA(h, kDlgIndexProp))
-            t_impl->onDialog(h);
+        if (className(h) == "#32770" && !GetPropA(h, DLG_INDEX_PROP))
+            threadImpl->onDialog(h);
     }
     return CallNextHookEx(nullptr, code, w, l);
 }
@@ -367,7 +367,7 @@ void paintDecor(HWND h, const LineDecor& d, bool markMargin)
     HDC dc = GetDC(h);
     if (markMargin) {
         // Outside the formatting rectangle the control leaves old pixels.
-        RECT strip{client.left, client.top, client.left + kMarkMargin, client.bottom};
+        RECT strip{client.left, client.top, client.left + MARK_MARGIN, client.bottom};
         FillRect(dc, &strip, GetSysColorBrush(COLOR_WINDOW));
     }
     auto tint = [&](int line, COLORREF color) {
@@ -376,20 +376,20 @@ void paintDecor(HWND h, const LineDecor& d, bool markMargin)
             return;
         HBRUSH b = CreateSolidBrush(color);
         HGDIOBJ old = SelectObject(dc, b);
-        PatBlt(dc, client.left, top, client.right - client.left, bottom - top, kTintRop);
+        PatBlt(dc, client.left, top, client.right - client.left, bottom - top, TINT_ROP);
         SelectObject(dc, old);
         DeleteObject(b);
-        if (markMargin && color == kMarkLineColor) {
-            RECT bar{client.left + 2, top + 1, client.left + kMarkMargin - 3, bottom - 1};
-            HBRUSH red = CreateSolidBrush(kMarkBarColor);
+        if (markMargin && color == MARK_LINE_COLOR) {
+            RECT bar{client.left + 2, top + 1, client.left + MARK_MARGIN - 3, bottom - 1};
+            HBRUSH red = CreateSolidBrush(MARK_BAR_COLOR);
             FillRect(dc, &bar, red);
             DeleteObject(red);
         }
     };
     for (int line : d.highlights)
-        tint(line, kHighlightColor);
+        tint(line, HIGHLIGHT_COLOR);
     for (const auto& m : d.marks)
-        tint(m.first, kMarkLineColor);
+        tint(m.first, MARK_LINE_COLOR);
     ReleaseDC(h, dc);
     ShowCaret(h);
 }
@@ -401,8 +401,8 @@ bool isPrivateEditorMessage(UINT m)
 
 LRESULT CALLBACK editorProc(HWND h, UINT m, WPARAM w, LPARAM l)
 {
-    Child* c = (Child*)GetPropA(h, kChildProp);
-    Host::Impl* im = (Host::Impl*)GetPropA(h, kImplProp);
+    Child* c = (Child*)GetPropA(h, CHILD_PROP);
+    Host::Impl* im = (Host::Impl*)GetPropA(h, IMPL_PROP);
     WNDPROC orig = im ? im->editorOrig : nullptr;
     if (c && isPrivateEditorMessage(m)) {
         recordPrivate(c->events, m, w, l);
@@ -418,14 +418,14 @@ LRESULT CALLBACK editorProc(HWND h, UINT m, WPARAM w, LPARAM l)
         // Riched32 here ignores EM_SETMARGINS; a narrower formatting
         // rectangle keeps the text clear of the error marker.
         LRESULT r = CallWindowProcA(orig, h, m, w, l);
-        RECT fr{kMarkMargin, 1, LOWORD(l), HIWORD(l)};
+        RECT fr{MARK_MARGIN, 1, LOWORD(l), HIWORD(l)};
         if (fr.right > fr.left)
             SendMessageA(h, EM_SETRECT, 0, (LPARAM)&fr);
         return r;
     }
     if (m == WM_NCDESTROY) {
-        RemovePropA(h, kChildProp);
-        RemovePropA(h, kImplProp);
+        RemovePropA(h, CHILD_PROP);
+        RemovePropA(h, IMPL_PROP);
         if (orig)
             SetWindowLongPtrA(h, GWLP_WNDPROC, (LONG_PTR)orig);
     }
@@ -434,7 +434,7 @@ LRESULT CALLBACK editorProc(HWND h, UINT m, WPARAM w, LPARAM l)
 
 LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l)
 {
-    Host::Impl* im = (Host::Impl*)GetPropA(h, kImplProp);
+    Host::Impl* im = (Host::Impl*)GetPropA(h, IMPL_PROP);
     if (!im)
         return DefWindowProcA(h, m, w, l);
     WNDPROC orig = im->outputOrig;
@@ -476,7 +476,7 @@ LRESULT CALLBACK outputProc(HWND h, UINT m, WPARAM w, LPARAM l)
         return r;
     }
     if (m == WM_NCDESTROY) {
-        RemovePropA(h, kImplProp);
+        RemovePropA(h, IMPL_PROP);
         SetWindowLongPtrA(h, GWLP_WNDPROC, (LONG_PTR)orig);
     }
     return CallWindowProcA(orig, h, m, w, l);
@@ -510,7 +510,7 @@ LRESULT CALLBACK childProc(HWND h, UINT m, WPARAM w, LPARAM l)
         auto* cs = (CREATESTRUCTA*)l;
         auto* mcs = (MDICREATESTRUCTA*)cs->lpCreateParams;
         Child* c = (Child*)mcs->lParam;
-        Host::Impl* im = t_impl;
+        Host::Impl* im = threadImpl;
         c->hwnd = h;
         RECT rc;
         GetClientRect(h, &rc);
@@ -527,8 +527,8 @@ LRESULT CALLBACK childProc(HWND h, UINT m, WPARAM w, LPARAM l)
         SendMessageA(c->editor, EM_SETMODIFY, FALSE, 0);
         SendMessageA(c->editor, EM_SETSEL, 0, 0);
         c->rec.editor = c->editor;
-        SetPropA(c->editor, kChildProp, (HANDLE)c);
-        SetPropA(c->editor, kImplProp, (HANDLE)im);
+        SetPropA(c->editor, CHILD_PROP, (HANDLE)c);
+        SetPropA(c->editor, IMPL_PROP, (HANDLE)im);
         WNDPROC old = (WNDPROC)SetWindowLongPtrA(c->editor, GWLP_WNDPROC, (LONG_PTR)editorProc);
         if (im && !im->editorOrig)
             im->editorOrig = old;
@@ -548,8 +548,8 @@ LRESULT CALLBACK childProc(HWND h, UINT m, WPARAM w, LPARAM l)
         return 0;
     }
     case WM_NCDESTROY:
-        if (t_impl)
-            t_impl->childClosed(h);
+        if (threadImpl)
+            threadImpl->childClosed(h);
         break;
     }
     return DefMDIChildProcA(h, m, w, l);
@@ -587,19 +587,19 @@ void registerClasses()
 
     wc.lpfnWndProc = frameProc;
     wc.hbrBackground = (HBRUSH)(COLOR_APPWORKSPACE + 1);
-    wc.lpszClassName = kFrameClass;
+    wc.lpszClassName = FRAME_CLASS;
     RegisterClassExA(&wc);
 
     wc.lpfnWndProc = childProc;
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
     wc.cbWndExtra = sizeof(LONG_PTR);  // the ChildRecord pointer
-    wc.lpszClassName = kChildClass;
+    wc.lpszClassName = CHILD_CLASS;
     RegisterClassExA(&wc);
 
     wc.lpfnWndProc = paneProc;
     wc.cbWndExtra = 0;
     wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kPaneClass;
+    wc.lpszClassName = PANE_CLASS;
     RegisterClassExA(&wc);
 }
 
@@ -646,7 +646,7 @@ void Host::Impl::layout()
     if (bottom < 0)
         bottom = 0;
     bool paneShown = pane && (GetWindowLongA(pane, GWL_STYLE) & WS_VISIBLE);
-    int paneHeight = paneShown ? kPaneHeight : 0;
+    int paneHeight = paneShown ? PANE_HEIGHT : 0;
     if (paneHeight > bottom)
         paneHeight = bottom;
     if (mdiClient)
@@ -658,7 +658,7 @@ void Host::Impl::layout()
 void Host::Impl::fillProjectInfo()
 {
     for (auto& f : info.field)
-        f = kEmpty;
+        f = EMPTY;
     info.field[PROJECT_FIELD_PROJECT_FILE] = projectFile.c_str();
     info.field[PROJECT_FIELD_ASSEMBLER_ARGUMENTS] = argsNull ? nullptr : assemblerArgs.c_str();
     info.field[PROJECT_FIELD_OUTPUT_FILE] = outputNull ? nullptr : outputFile.c_str();
@@ -691,13 +691,13 @@ void Host::Impl::onDialog(HWND dlg)
     seen.caption = windowText(dlg);
     seen.owner = GetWindow(dlg, GW_OWNER);
     host->dialogs.push_back(seen);
-    SetPropA(dlg, kDlgIndexProp, (HANDLE)(UINT_PTR)host->dialogs.size());
+    SetPropA(dlg, DLG_INDEX_PROP, (HANDLE)(UINT_PTR)host->dialogs.size());
     bool wide = IsWindowUnicode(dlg);
     WNDPROC orig = wide ? (WNDPROC)SetWindowLongPtrW(dlg, GWLP_WNDPROC, (LONG_PTR)dialogSubclass<true>)
                         : (WNDPROC)SetWindowLongPtrA(dlg, GWLP_WNDPROC, (LONG_PTR)dialogSubclass<false>);
-    SetPropA(dlg, kDlgOrigProp, (HANDLE)orig);
+    SetPropA(dlg, DLG_ORIG_PROP, (HANDLE)orig);
     // Act once the modal loop runs, not inside the hook.
-    SetTimer(dlg, kAnswerTimer, kAnswerDelayMs, dialogTimer);
+    SetTimer(dlg, ANSWER_TIMER, ANSWER_DELAY_MS, dialogTimer);
 }
 
 void Host::Impl::answerDialog(HWND dlg)
@@ -710,7 +710,7 @@ void Host::Impl::answerDialog(HWND dlg)
         if (a.action) {
             a.action(dlg);
             if (IsWindow(dlg))
-                SetTimer(dlg, kWatchdogTimer, kWatchdogMs, dialogTimer);
+                SetTimer(dlg, WATCHDOG_TIMER, WATCHDOG_MS, dialogTimer);
             return;
         }
         button = a.button;
@@ -730,7 +730,7 @@ void Host::Impl::answerDialog(HWND dlg)
                 windowText(shape.isMessageBox ? GetDlgItem(dlg, 0xFFFF) : dlg).c_str(), button);
     }
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(dlg, button));
-    SetTimer(dlg, kWatchdogTimer, kWatchdogMs, dialogTimer);
+    SetTimer(dlg, WATCHDOG_TIMER, WATCHDOG_MS, dialogTimer);
 }
 
 // A dialog still shown and enabled long after it was answered: end it.
@@ -740,7 +740,7 @@ void Host::Impl::watchdog(HWND dlg)
     if (!(style & WS_VISIBLE))
         return;                   // ended (EndDialog hides it)
     if (!IsWindowEnabled(dlg)) {  // a nested modal dialog is open: look again later
-        SetTimer(dlg, kWatchdogTimer, kWatchdogMs, dialogTimer);
+        SetTimer(dlg, WATCHDOG_TIMER, WATCHDOG_MS, dialogTimer);
         return;
     }
     host->unexpectedDialogs++;
@@ -898,11 +898,11 @@ LRESULT Host::Impl::ownFrameProc(HWND h, UINT m, WPARAM w, LPARAM l)
 
 // ---- Host ------------------------------------------------------------------
 
-Host::Host(bool visible) : impl_(new Impl)
+Host::Host(bool visible) : impl(new Impl)
 {
-    impl_->host = this;
-    impl_->visible = visible;
-    t_impl = impl_;
+    impl->host = this;
+    impl->visible = visible;
+    threadImpl = impl;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     InitCommonControls();
@@ -930,58 +930,58 @@ Host::Host(bool visible) : impl_(new Impl)
     AppendMenuA(make, MF_STRING, HC_MENU_BEFORE_POPUP, "&Go All");
     HMENU resources = CreatePopupMenu();
     AppendMenuA(resources, MF_STRING, HC_EXPORT_RESOURCE_DEFINITIONS, "&Export resource definitions");
-    impl_->windowMenu = CreatePopupMenu();
-    AppendMenuA(impl_->windowMenu, MF_STRING, HC_SIM_CASCADE, "&Cascade");
+    impl->windowMenu = CreatePopupMenu();
+    AppendMenuA(impl->windowMenu, MF_STRING, HC_SIM_CASCADE, "&Cascade");
     if (visible)
-        AppendMenuA(impl_->windowMenu, MF_STRING, HC_SIM_TILE, "&Tile");
-    impl_->menu = CreateMenu();
-    AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)file, "&File");
-    AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)make, "&Make");
-    AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)resources, "&Resources");
+        AppendMenuA(impl->windowMenu, MF_STRING, HC_SIM_TILE, "&Tile");
+    impl->menu = CreateMenu();
+    AppendMenuA(impl->menu, MF_POPUP, (UINT_PTR)file, "&File");
+    AppendMenuA(impl->menu, MF_POPUP, (UINT_PTR)make, "&Make");
+    AppendMenuA(impl->menu, MF_POPUP, (UINT_PTR)resources, "&Resources");
     if (visible) {
         // Where the real host lists its add-ins and their setup.
         HMENU addIns = CreatePopupMenu();
         AppendMenuA(addIns, MF_STRING, HC_SIM_ADDIN_SETUP, "tordel &setup...");
-        AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)addIns, "&Add-ins");
+        AppendMenuA(impl->menu, MF_POPUP, (UINT_PTR)addIns, "&Add-ins");
     }
-    AppendMenuA(impl_->menu, MF_POPUP, (UINT_PTR)impl_->windowMenu, "&Window");
+    AppendMenuA(impl->menu, MF_POPUP, (UINT_PTR)impl->windowMenu, "&Window");
 
-    impl_->frame = CreateWindowExA(0, kFrameClass, "Host simulator", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                   10, 10, 1000, 700, nullptr, impl_->menu, instance(), impl_);
-    if (!impl_->frame)
+    impl->frame = CreateWindowExA(0, FRAME_CLASS, "Host simulator", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 10,
+                                  10, 1000, 700, nullptr, impl->menu, instance(), impl);
+    if (!impl->frame)
         fprintf(stderr, "hostsim: cannot create the frame (error %lu)\n", GetLastError());
 
-    impl_->status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
-                                    0, impl_->frame, (HMENU)0xCB0, instance(), nullptr);
+    impl->status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
+                                   0, impl->frame, (HMENU)0xCB0, instance(), nullptr);
     int parts[5] = {160, 320, 480, 640, -1};
     if (visible) {  // room for the name of the host command that ran last
         parts[0] = 280;
         parts[1] = 400;
     }
-    SendMessageA(impl_->status, SB_SETPARTS, 5, (LPARAM)parts);
+    SendMessageA(impl->status, SB_SETPARTS, 5, (LPARAM)parts);
 
-    CLIENTCREATESTRUCT ccs{impl_->windowMenu, (UINT)kMdiFirstChild};
-    impl_->mdiClient = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
-                                       WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0,
-                                       0, 1000, 400, impl_->frame, (HMENU)0xCAC, instance(), &ccs);
+    CLIENTCREATESTRUCT ccs{impl->windowMenu, (UINT)MDI_FIRST_CHILD};
+    impl->mdiClient = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+                                      WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0, 0,
+                                      1000, 400, impl->frame, (HMENU)0xCAC, instance(), &ccs);
 
-    impl_->pane = CreateWindowExA(0, kPaneClass, "Output", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 400,
-                                  1000, kPaneHeight, impl_->frame, (HMENU)0xCAD, instance(), impl_);
-    impl_->output = CreateWindowExA(WS_EX_CLIENTEDGE, "RICHEDIT", "",
-                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
-                                        ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
-                                    0, 0, 1000, kPaneHeight, impl_->pane, (HMENU)1, instance(), nullptr);
-    if (!impl_->output)
+    impl->pane = CreateWindowExA(0, PANE_CLASS, "Output", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 400,
+                                 1000, PANE_HEIGHT, impl->frame, (HMENU)0xCAD, instance(), impl);
+    impl->output = CreateWindowExA(WS_EX_CLIENTEDGE, "RICHEDIT", "",
+                                   WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                                       ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
+                                   0, 0, 1000, PANE_HEIGHT, impl->pane, (HMENU)1, instance(), nullptr);
+    if (!impl->output)
         fprintf(stderr, "hostsim: cannot create the RICHEDIT output (error %lu)\n", GetLastError());
     if (visible)  // the stock fixed font is a coarse bitmap face on a screen
-        impl_->shownFont =
+        impl->shownFont =
             CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New");
-    SendMessageA(impl_->output, WM_SETFONT,
-                 (WPARAM)(impl_->shownFont ? impl_->shownFont : GetStockObject(ANSI_FIXED_FONT)), 0);
-    SendMessageA(impl_->output, EM_EXLIMITTEXT, 0, 256 * 1024 * 1024);
-    SetPropA(impl_->output, kImplProp, (HANDLE)impl_);
-    impl_->outputOrig = (WNDPROC)SetWindowLongPtrA(impl_->output, GWLP_WNDPROC, (LONG_PTR)outputProc);
+    SendMessageA(impl->output, WM_SETFONT,
+                 (WPARAM)(impl->shownFont ? impl->shownFont : GetStockObject(ANSI_FIXED_FONT)), 0);
+    SendMessageA(impl->output, EM_EXLIMITTEXT, 0, 256 * 1024 * 1024);
+    SetPropA(impl->output, IMPL_PROP, (HANDLE)impl);
+    impl->outputOrig = (WNDPROC)SetWindowLongPtrA(impl->output, GWLP_WNDPROC, (LONG_PTR)outputProc);
 
     ACCEL own[] = {
         {FVIRTKEY, VK_F5, HC_RUN},
@@ -989,57 +989,57 @@ Host::Host(bool visible) : impl_(new Impl)
         {FVIRTKEY | FCONTROL, VK_F9, HC_BUILD},
         {FVIRTKEY | FCONTROL, 'S', HC_SAVE_ALL},
     };
-    impl_->accel = CreateAcceleratorTableA(own, 4);
+    impl->accel = CreateAcceleratorTableA(own, 4);
 
-    impl_->defs.assign(1, ResourceDefinition{});
-    impl_->defsPtr = impl_->defs.data();
+    impl->defs.assign(1, ResourceDefinition{});
+    impl->defsPtr = impl->defs.data();
 
-    handles.mainWindow = impl_->frame;
-    handles.mdiClient = impl_->mdiClient;
-    handles.outputPane = impl_->pane;
-    handles.outputControl = impl_->output;
-    handles.acceleratorVar = &impl_->accel;
-    handles.mainMenu = impl_->menu;
-    links.resourceScriptPathVar = &impl_->scriptPtr;
-    links.definitionsVar = &impl_->defsPtr;
+    handles.mainWindow = impl->frame;
+    handles.mdiClient = impl->mdiClient;
+    handles.outputPane = impl->pane;
+    handles.outputControl = impl->output;
+    handles.acceleratorVar = &impl->accel;
+    handles.mainMenu = impl->menu;
+    links.resourceScriptPathVar = &impl->scriptPtr;
+    links.definitionsVar = &impl->defsPtr;
 
-    impl_->cbtHook = SetWindowsHookExA(WH_CBT, cbtHook, nullptr, GetCurrentThreadId());
+    impl->cbtHook = SetWindowsHookExA(WH_CBT, cbtHook, nullptr, GetCurrentThreadId());
 
-    impl_->layout();
+    impl->layout();
     if (visible) {
-        ShowWindow(impl_->frame, SW_SHOW);
-        UpdateWindow(impl_->frame);
+        ShowWindow(impl->frame, SW_SHOW);
+        UpdateWindow(impl->frame);
     }
 }
 
 Host::~Host()
 {
     unloadAddIn();
-    for (auto* list : {&impl_->set1, &impl_->set2}) {
+    for (auto* list : {&impl->set1, &impl->set2}) {
         std::vector<Child*> copy = *list;
         for (Child* c : copy)
             if (IsWindow(c->hwnd))
-                SendMessageA(impl_->mdiClient, WM_MDIDESTROY, (WPARAM)c->hwnd, 0);
+                SendMessageA(impl->mdiClient, WM_MDIDESTROY, (WPARAM)c->hwnd, 0);
     }
-    if (IsWindow(impl_->frame))
-        DestroyWindow(impl_->frame);
-    if (impl_->cbtHook)
-        UnhookWindowsHookEx(impl_->cbtHook);
-    if (impl_->accel)
-        DestroyAcceleratorTable(impl_->accel);
-    if (impl_->shownFont)
-        DeleteObject(impl_->shownFont);
-    for (auto* list : {&impl_->set1, &impl_->set2, &impl_->closed})
+    if (IsWindow(impl->frame))
+        DestroyWindow(impl->frame);
+    if (impl->cbtHook)
+        UnhookWindowsHookEx(impl->cbtHook);
+    if (impl->accel)
+        DestroyAcceleratorTable(impl->accel);
+    if (impl->shownFont)
+        DeleteObject(impl->shownFont);
+    for (auto* list : {&impl->set1, &impl->set2, &impl->closed})
         for (Child* c : *list)
             delete c;
-    if (t_impl == impl_)
-        t_impl = nullptr;
-    delete impl_;
+    if (threadImpl == impl)
+        threadImpl = nullptr;
+    delete impl;
 }
 
 bool Host::loadAddIn(const std::string& dllPath)
 {
-    if (impl_->addIn)
+    if (impl->addIn)
         unloadAddIn();
     HMODULE m = LoadLibraryA(dllPath.c_str());
     if (!m) {
@@ -1052,7 +1052,7 @@ bool Host::loadAddIn(const std::string& dllPath)
         FreeLibrary(m);
         return false;
     }
-    impl_->addIn = m;
+    impl->addIn = m;
     loadProc = load;
     unloadProc = (KXAddInUnloadProc)GetProcAddress(m, "KXAddInUnload");
     config = (KXAddInConfigProc)GetProcAddress(m, "KXAddInConfig");
@@ -1060,48 +1060,48 @@ bool Host::loadAddIn(const std::string& dllPath)
     auto fp = (AddInWindowProc)GetProcAddress(m, "FrameWindowProc");
     auto op = (AddInWindowProc)GetProcAddress(m, "OutWindowProc");
     loadResult = load(&handles, &links);
-    frameWindowProc = impl_->frameProc = fp;
-    outWindowProc = impl_->outProc = op;
+    frameWindowProc = impl->frameProc = fp;
+    outWindowProc = impl->outProc = op;
     return true;
 }
 
 void Host::unloadAddIn()
 {
-    if (!impl_->addIn)
+    if (!impl->addIn)
         return;
-    impl_->frameProc = impl_->outProc = nullptr;
+    impl->frameProc = impl->outProc = nullptr;
     frameWindowProc = outWindowProc = nullptr;
     if (unloadProc)
         unloadProc();
-    FreeLibrary(impl_->addIn);
-    impl_->addIn = nullptr;
+    FreeLibrary(impl->addIn);
+    impl->addIn = nullptr;
     loadProc = nullptr;
     unloadProc = nullptr;
     config = nullptr;
     getData = nullptr;
 }
 
-HMODULE Host::addIn() const { return impl_->addIn; }
+HMODULE Host::addIn() const { return impl->addIn; }
 
 void Host::openProject(const std::string& projectFile, const char* assemblerArguments, const char* outputFile)
 {
-    impl_->projectOpen = true;
-    impl_->projectFile = projectFile;
-    impl_->argsNull = assemblerArguments == nullptr;
-    impl_->assemblerArgs = assemblerArguments ? assemblerArguments : "";
-    impl_->outputNull = outputFile == nullptr;
-    impl_->outputFile = outputFile ? outputFile : "";
-    impl_->fillProjectInfo();
+    impl->projectOpen = true;
+    impl->projectFile = projectFile;
+    impl->argsNull = assemblerArguments == nullptr;
+    impl->assemblerArgs = assemblerArguments ? assemblerArguments : "";
+    impl->outputNull = outputFile == nullptr;
+    impl->outputFile = outputFile ? outputFile : "";
+    impl->fillProjectInfo();
     SendMessageA(frame(), HN_PROJECT_CHANGED, 0, 0);
 }
 
 void Host::closeProject()
 {
-    impl_->projectOpen = false;
+    impl->projectOpen = false;
     SendMessageA(frame(), HN_PROJECT_CHANGED, 0, 0);
 }
 
-ProjectInfo& Host::projectInfo() { return impl_->info; }
+ProjectInfo& Host::projectInfo() { return impl->info; }
 
 HWND Host::openChild(const std::string& fullPath, DWORD fileType, const std::string& text, bool otherSet)
 {
@@ -1114,30 +1114,30 @@ HWND Host::openChild(const std::string& fullPath, DWORD fileType, const std::str
                 (unsigned)sizeof c->rec.fullPath - 1);
     lstrcpynA(c->rec.fullPath, fullPath.c_str(), sizeof c->rec.fullPath);
     MDICREATESTRUCTA mcs{};
-    mcs.szClass = kChildClass;
+    mcs.szClass = CHILD_CLASS;
     std::string title = fullPath.substr(0, 250);
-    if (impl_->visible)
+    if (impl->visible)
         title = fullPath.substr(fullPath.find_last_of("\\/") + 1);  // the name is what a user looks for
     mcs.szTitle = title.c_str();
     mcs.hOwner = instance();
     mcs.x = mcs.y = mcs.cx = mcs.cy = CW_USEDEFAULT;
     mcs.lParam = (LPARAM)c;
-    HWND h = (HWND)SendMessageA(impl_->mdiClient, WM_MDICREATE, 0, (LPARAM)&mcs);
+    HWND h = (HWND)SendMessageA(impl->mdiClient, WM_MDICREATE, 0, (LPARAM)&mcs);
     if (!h) {
         fprintf(stderr, "hostsim: cannot open child %s (error %lu)\n", fullPath.c_str(), GetLastError());
         delete c;
         return nullptr;
     }
     c->hwnd = h;
-    (otherSet ? impl_->set2 : impl_->set1).push_back(c);
+    (otherSet ? impl->set2 : impl->set1).push_back(c);
     return h;
 }
 
 void Host::closeChild(HWND child)
 {
     if (IsWindow(child))
-        SendMessageA(impl_->mdiClient, WM_MDIDESTROY, (WPARAM)child, 0);
-    impl_->childClosed(child);  // in case it was not ours or already gone
+        SendMessageA(impl->mdiClient, WM_MDIDESTROY, (WPARAM)child, 0);
+    impl->childClosed(child);  // in case it was not ours or already gone
 }
 
 void Host::setModified(HWND child, bool modified)
@@ -1147,18 +1147,18 @@ void Host::setModified(HWND child, bool modified)
 
 HWND Host::editorOf(HWND child) const
 {
-    Child* c = impl_->findChild(child);
+    Child* c = impl->findChild(child);
     return c ? c->editor : nullptr;
 }
 
-HWND Host::activeChild() const { return (HWND)SendMessageA(impl_->mdiClient, WM_MDIGETACTIVE, 0, 0); }
+HWND Host::activeChild() const { return (HWND)SendMessageA(impl->mdiClient, WM_MDIGETACTIVE, 0, 0); }
 
-void Host::activate(HWND child) { SendMessageA(impl_->mdiClient, WM_MDIACTIVATE, (WPARAM)child, 0); }
+void Host::activate(HWND child) { SendMessageA(impl->mdiClient, WM_MDIACTIVATE, (WPARAM)child, 0); }
 
 const std::vector<EditorEvent>& Host::editorEvents(HWND child) const
 {
     static const std::vector<EditorEvent> none;
-    Child* c = impl_->findChild(child);
+    Child* c = impl->findChild(child);
     return c ? c->events : none;
 }
 
@@ -1174,7 +1174,7 @@ CHARRANGE Host::editorSelection(HWND child) const
 std::vector<HWND> Host::children(bool otherSet) const
 {
     std::vector<HWND> out;
-    for (Child* c : otherSet ? impl_->set2 : impl_->set1)
+    for (Child* c : otherSet ? impl->set2 : impl->set1)
         out.push_back(c->hwnd);
     return out;
 }
@@ -1203,28 +1203,28 @@ bool Host::isModified(HWND child) const
 void Host::setResourceScript(const char* path)
 {
     if (!path) {
-        impl_->scriptPtr = nullptr;
+        impl->scriptPtr = nullptr;
         return;
     }
-    impl_->scriptStorage = path;
-    impl_->scriptPtr = impl_->scriptStorage.c_str();
+    impl->scriptStorage = path;
+    impl->scriptPtr = impl->scriptStorage.c_str();
 }
 
 void Host::setDefinitions(const std::vector<Definition>& defs)
 {
-    impl_->defs.assign(defs.size() + 1, ResourceDefinition{});
+    impl->defs.assign(defs.size() + 1, ResourceDefinition{});
     for (size_t i = 0; i < defs.size(); ++i) {
-        ResourceDefinition& r = impl_->defs[i];
+        ResourceDefinition& r = impl->defs[i];
         size_t n = defs[i].name.size();
         if (n > sizeof r.name)
             n = sizeof r.name;  // a full field has no terminator
         memcpy(r.name, defs[i].name.data(), n);
         r.id = defs[i].id;
     }
-    impl_->defsPtr = impl_->defs.data();
+    impl->defsPtr = impl->defs.data();
 }
 
-void Host::setNullDefinitions() { impl_->defsPtr = nullptr; }
+void Host::setNullDefinitions() { impl->defsPtr = nullptr; }
 
 LRESULT Host::command(UINT id, bool fromAccelerator)
 {
@@ -1242,31 +1242,31 @@ LRESULT Host::changeLanguage(const std::string& language, WPARAM commandId)
     return SendMessageA(frame(), HN_LANGUAGE_COMMAND, commandId, 0);
 }
 
-std::string Host::outputText() const { return windowText(impl_->output); }
+std::string Host::outputText() const { return windowText(impl->output); }
 
-void Host::setOutputText(const std::string& text) { SetWindowTextA(impl_->output, text.c_str()); }
+void Host::setOutputText(const std::string& text) { SetWindowTextA(impl->output, text.c_str()); }
 
 LRESULT Host::doubleClickOutputLine(int line)
 {
-    HWND out = impl_->output;
+    HWND out = impl->output;
     LRESULT pos = SendMessageA(out, EM_LINEINDEX, line, 0);
     if (pos < 0)
         pos = 0;
     SendMessageA(out, EM_SETSEL, pos, pos);
     POINTL pt{0, 0};
     SendMessageA(out, EM_POSFROMCHAR, (WPARAM)&pt, pos);
-    impl_->lastOutResult = 0;
+    impl->lastOutResult = 0;
     SendMessageA(out, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(pt.x + 1, pt.y + 1));
-    return impl_->lastOutResult;
+    return impl->lastOutResult;
 }
 
-const std::vector<EditorEvent>& Host::outputEvents() const { return impl_->outputEvents; }
+const std::vector<EditorEvent>& Host::outputEvents() const { return impl->outputEvents; }
 
 int Host::highlightedOutputLine() const
 {
     int line = -1;
-    for (size_t i = impl_->highlightEventsFrom; i < impl_->outputEvents.size(); ++i) {
-        const EditorEvent& e = impl_->outputEvents[i];
+    for (size_t i = impl->highlightEventsFrom; i < impl->outputEvents.size(); ++i) {
+        const EditorEvent& e = impl->outputEvents[i];
         if (e.message != HEM_SETLINEHIGHLIGHT)
             continue;
         if (e.lParam)
@@ -1277,22 +1277,22 @@ int Host::highlightedOutputLine() const
     return line;
 }
 
-int Host::outputPaintCount() const { return impl_->outputPaints; }
+int Host::outputPaintCount() const { return impl->outputPaints; }
 
-bool Host::outputPaneVisible() const { return (GetWindowLongA(impl_->pane, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool Host::outputPaneVisible() const { return (GetWindowLongA(impl->pane, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 std::string Host::statusText(int part) const
 {
-    LRESULT n = LOWORD(SendMessageA(impl_->status, SB_GETTEXTLENGTHA, part, 0));
+    LRESULT n = LOWORD(SendMessageA(impl->status, SB_GETTEXTLENGTHA, part, 0));
     std::string s(n + 1, '\0');
-    SendMessageA(impl_->status, SB_GETTEXTA, part, (LPARAM)&s[0]);
+    SendMessageA(impl->status, SB_GETTEXTA, part, (LPARAM)&s[0]);
     s.resize(strlen(s.c_str()));
     return s;
 }
 
-void Host::answer(Answer a) { impl_->answers.push_back(std::move(a)); }
+void Host::answer(Answer a) { impl->answers.push_back(std::move(a)); }
 
-size_t Host::pendingAnswers() const { return impl_->answers.size(); }
+size_t Host::pendingAnswers() const { return impl->answers.size(); }
 
 std::vector<ACCEL> Host::accelerators() const
 {
@@ -1319,11 +1319,11 @@ void Host::setAccelerators(const std::vector<ACCEL>& entries)
         DestroyAcceleratorTable(old);
 }
 
-HWND Host::statusBar() const { return impl_->status; }
+HWND Host::statusBar() const { return impl->status; }
 
 int Host::run()
 {
-    impl_->inRun = true;
+    impl->inRun = true;
     MSG msg;
     int result = 0;
     while (true) {
@@ -1336,15 +1336,15 @@ int Host::run()
             result = -1;
             break;
         }
-        if (TranslateMDISysAccel(impl_->mdiClient, &msg))
+        if (TranslateMDISysAccel(impl->mdiClient, &msg))
             continue;
         HACCEL table = *handles.acceleratorVar;  // the current value: the add-in replaces it
-        if (table && IsWindow(impl_->frame) && TranslateAcceleratorA(impl_->frame, table, &msg))
+        if (table && IsWindow(impl->frame) && TranslateAcceleratorA(impl->frame, table, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    impl_->inRun = false;
+    impl->inRun = false;
     return result;
 }
 

@@ -118,8 +118,8 @@ public:
     const std::vector<EditorEvent>& editorEvents(HWND child) const;
     // The selection of an editor (EM_EXGETSEL).
     CHARRANGE editorSelection(HWND child) const;
-    // Added: the open children of one set, in opening order; an editor's text,
-    // caret line (EM_EXLINEFROMCHAR of the selection start), modify flag.
+    // The open children of one set, in opening order; an editor's text, caret
+    // line (EM_EXLINEFROMCHAR of the selection start), modify flag.
     std::vector<HWND> children(bool otherSet = false) const;
     std::string editorText(HWND child) const;
     int caretLine(HWND child) const;
@@ -179,7 +179,7 @@ public:
     // no answer queued a message box gets IDCANCEL (or its only button) and
     // the dialog is recorded as unexpected.
     void answer(Answer a);
-    size_t pendingAnswers() const;  // added: answers queued and not used yet
+    size_t pendingAnswers() const;  // answers queued and not used yet
     std::vector<DialogSeen> dialogs;
     int unexpectedDialogs = 0;
 
@@ -199,7 +199,7 @@ public:
     struct Impl;
 
 private:
-    Impl* impl_;
+    Impl* impl;
 };
 
 // A host installation around the running EXE, which plays the host
@@ -215,7 +215,7 @@ struct Installation {
 // Returns false (and says why on stderr) when the DLL cannot be copied.
 bool layOutInstallation(Installation& out, const std::string& dllSource = "");
 
-// Added: the host INI of the running EXE (its path with ".ini" for the extension).
+// The host INI of the running EXE (its path with ".ini" for the extension).
 std::string hostIniPath();
 
 // Small file helpers for tests.

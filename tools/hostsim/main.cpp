@@ -287,7 +287,7 @@ bool loadDll(Host& host, State& st, const std::string& path)
 void print(Host& host, State& st, const std::string& what)
 {
     if (what == "status") {
-        // Part 4 is the add-in's; the others show only what the host put there.
+        // The add-in owns part 4; the others show only what the host put there.
         for (int i = 0; i < 5; ++i)
             if (i == 4 || !host.statusText(i).empty())
                 printf("status bar part %d: %s\n", i, host.statusText(i).c_str());
@@ -364,13 +364,13 @@ struct Scene {
     Host* host = nullptr;
     std::vector<std::string> menuPath;  // --show-menu, split at '>'
     bool showConfig = false;
-    enum Step { Mapping, OpenMenu, WalkMenu, WaitSubmenu, OpenConfig, Settle, Done } step = Mapping;
+    enum Step { MAPPING, OPEN_MENU, WALK_MENU, WAIT_SUBMENU, OPEN_CONFIG, SETTLE, DONE } step = MAPPING;
     int ticks = 0;
     HMENU popup = nullptr;  // the menu bar's popup named first in menuPath
     UINT_PTR timer = 0;
 };
-Scene g_scene;
-const UINT kSceneTickMs = 100;
+Scene scene;
+const UINT SCENE_TICK_MS = 100;
 
 char mnemonicOf(const std::string& caption)
 {
@@ -400,17 +400,17 @@ void postKey(HWND to, UINT vk)
 // message loops, which is where the later steps happen.
 void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD)
 {
-    Scene& s = g_scene;
+    Scene& s = scene;
     HWND frame = s.host->frame();
     ++s.ticks;
     switch (s.step) {
-    case Scene::Mapping:
+    case Scene::MAPPING:
         if (s.ticks < 5)
             return;  // let the X server map and paint the frame
         s.ticks = 0;
-        s.step = !s.menuPath.empty() ? Scene::OpenMenu : s.showConfig ? Scene::OpenConfig : Scene::Settle;
+        s.step = !s.menuPath.empty() ? Scene::OPEN_MENU : s.showConfig ? Scene::OPEN_CONFIG : Scene::SETTLE;
         return;
-    case Scene::OpenMenu: {
+    case Scene::OPEN_MENU: {
         HMENU bar = s.host->mainMenu();
         for (int i = 0; i < GetMenuItemCount(bar); ++i) {
             MENUITEMINFOA mi;
@@ -425,18 +425,18 @@ void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD)
         }
         if (!s.popup) {
             fprintf(stderr, "hostsim: no menu \"%s\" in the menu bar\n", s.menuPath[0].c_str());
-            s.step = Scene::Settle;
+            s.step = Scene::SETTLE;
             return;
         }
-        s.step = s.menuPath.size() > 1 ? Scene::WalkMenu : Scene::WaitSubmenu;
+        s.step = s.menuPath.size() > 1 ? Scene::WALK_MENU : Scene::WAIT_SUBMENU;
         s.ticks = 0;
         return;
     }
-    case Scene::WalkMenu: {
+    case Scene::WALK_MENU: {
         if (visibleMenuWindows() < 1) {
             if (s.ticks > 30) {
                 fprintf(stderr, "hostsim: the menu did not open\n");
-                s.step = Scene::Settle;
+                s.step = Scene::SETTLE;
             }
             return;
         }
@@ -451,36 +451,36 @@ void CALLBACK sceneTick(HWND, UINT, UINT_PTR, DWORD)
         }
         if (target < 0 || s.ticks > 40) {
             fprintf(stderr, "hostsim: cannot reach \"%s\" in the menu\n", s.menuPath[1].c_str());
-            s.step = Scene::Settle;
+            s.step = Scene::SETTLE;
         } else if (hilite == target) {
             postKey(frame, VK_RIGHT);
-            s.step = Scene::WaitSubmenu;
+            s.step = Scene::WAIT_SUBMENU;
             s.ticks = 0;
         } else {
             postKey(frame, VK_DOWN);
         }
         return;
     }
-    case Scene::WaitSubmenu:
+    case Scene::WAIT_SUBMENU:
         if (visibleMenuWindows() >= (int)s.menuPath.size() || s.ticks > 30) {
-            s.step = Scene::Settle;
+            s.step = Scene::SETTLE;
             s.ticks = 0;
         }
         return;
-    case Scene::OpenConfig:
-        s.step = Scene::Settle;  // the ticks go on inside the dialog
+    case Scene::OPEN_CONFIG:
+        s.step = Scene::SETTLE;  // the ticks go on inside the dialog
         s.ticks = 0;
         PostMessageA(frame, WM_COMMAND, hostsim::HC_SIM_ADDIN_SETUP, 0);
         return;
-    case Scene::Settle:
+    case Scene::SETTLE:
         if (s.ticks < 8)
             return;
         printf("hostsim: shown\n");
         fflush(stdout);
-        s.step = Scene::Done;
+        s.step = Scene::DONE;
         KillTimer(nullptr, s.timer);
         return;
-    case Scene::Done:
+    case Scene::DONE:
         return;
     }
 }
@@ -507,214 +507,407 @@ void arrange(Host& host, const std::string& how)
         fprintf(stderr, "hostsim: unknown --arrange %s\n", how.c_str());
 }
 
-}  // namespace
+// ---- the options -----------------------------------------------------------
 
-int main(int argc, char** argv)
+// Before the host is made: value is the next argument, null at the end.
+void armVisible(bool& visible, const char*) { visible = true; }
+
+void armExitAfter(bool&, const char* value)
+{
+    long ms;
+    if (value && parseInt(value, ms) && ms > 0)
+        SetTimer(nullptr, 0, (UINT)ms, exitTick);
+}
+
+void armSteadyCaret(bool& visible, const char*)
+{
+    if (visible)
+        SetCaretBlinkTime(INFINITE);
+}
+
+// In command-line order: 0 goes on to the next option, anything else is the exit code.
+int onDll(Host& host, State& st, const std::string& value)
+{
+    if (!loadDll(host, st, value))
+        return fail("cannot load the add-in ", value.c_str());
+    return 0;
+}
+
+int onInstall(Host& host, State& st, const std::string& value)
+{
+    hostsim::Installation inst;
+    if (!hostsim::layOutInstallation(inst, value))
+        return fail("cannot lay out the installation for ", value.c_str());
+    printf("installed %s (host INI %s)\n", inst.dllPath.c_str(), inst.hostIni.c_str());
+    if (!loadDll(host, st, inst.dllPath))
+        return fail("cannot load the add-in ", inst.dllPath.c_str());
+    return 0;
+}
+
+int onSetting(Host& host, State& st, const std::string& value)
+{
+    st.pendingSettings.push_back(value);
+    if (host.addIn()) {
+        char path[MAX_PATH * 4] = "";
+        GetModuleFileNameA(host.addIn(), path, sizeof path);
+        writeSettings(host, st, path);
+    }
+    return 0;
+}
+
+int onAsmArgs(Host&, State& st, const std::string& value)
+{
+    st.asmArgs = value;
+    return 0;
+}
+
+int onOutputFile(Host&, State& st, const std::string& value)
+{
+    st.outputFile = value;
+    return 0;
+}
+
+int onProject(Host& host, State& st, const std::string& value)
+{
+    host.openProject(value, st.asmArgs.c_str(), st.outputFile.c_str());
+    return 0;
+}
+
+int onCloseProject(Host& host, State&, const std::string&)
+{
+    host.closeProject();
+    return 0;
+}
+
+int openFile(Host& host, const std::string& value, bool otherSet)
+{
+    size_t colon = value.find(':');
+    if (colon == std::string::npos)
+        return fail("--open wants <type>:<path>, got ", value.c_str());
+    std::string type = value.substr(0, colon), path = value.substr(colon + 1);
+    long t = 0;
+    if (type == "asm")
+        t = FILE_TYPE_ASSEMBLY;
+    else if (type == "rc")
+        t = FILE_TYPE_RESOURCE_SCRIPT;
+    else if (type == "bat")
+        t = FILE_TYPE_BATCH;
+    else if (!parseInt(type, t))
+        return fail("unknown file type ", type.c_str());
+    if (!host.openChild(path, (DWORD)t, hostsim::readFile(path), otherSet))
+        return fail("cannot open ", path.c_str());
+    return 0;
+}
+
+int onOpen(Host& host, State&, const std::string& value) { return openFile(host, value, false); }
+
+int onOpenOther(Host& host, State&, const std::string& value) { return openFile(host, value, true); }
+
+int onActivate(Host& host, State&, const std::string& value)
+{
+    long n;
+    std::vector<HWND> all = host.children(false);
+    if (!parseInt(value, n) || n < 0 || (size_t)n >= all.size())
+        return fail("no child number ", value.c_str());
+    host.activate(all[n]);
+    return 0;
+}
+
+int onResourceScript(Host& host, State&, const std::string& value)
+{
+    host.setResourceScript(value.c_str());
+    return 0;
+}
+
+int onDef(Host& host, State& st, const std::string& value)
+{
+    size_t eq = value.find('=');
+    long id;
+    if (eq == std::string::npos || !parseInt(value.substr(eq + 1), id))
+        return fail("--def wants NAME=ID, got ", value.c_str());
+    st.defs.push_back(hostsim::Definition{value.substr(0, eq), (int)id});
+    host.setDefinitions(st.defs);
+    return 0;
+}
+
+int onLanguage(Host& host, State&, const std::string& value)
+{
+    host.changeLanguage(value);
+    return 0;
+}
+
+int onConfig(Host& host, State&, const std::string&)
+{
+    if (!host.config)
+        return fail("no add-in with KXAddInConfig loaded");
+    host.config(&host.handles, 0);
+    return 0;
+}
+
+int onExportUi(Host& host, State&, const std::string&)
+{
+    if (!host.config)
+        return fail("no add-in with KXAddInConfig loaded");
+    size_t before = host.uiFileWritten.size();
+    host.answer(Answer::run([](HWND dialog) {
+        SendDlgItemMessageA(dialog, IDC_EXPORT_UI, BM_CLICK, 0, 0);
+        SendDlgItemMessageA(dialog, IDCANCEL, BM_CLICK, 0, 0);
+    }));
+    host.config(&host.handles, 0);
+    // A failed export shows a message box and sends no notification.
+    if (host.uiFileWritten.size() == before)
+        return fail("Export UI reported no UI file written");
+    printf("Export UI wrote %s\n", host.uiFileWritten.back().c_str());
+    return 0;
+}
+
+int onUnload(Host& host, State&, const std::string&)
+{
+    host.unloadAddIn();
+    return 0;
+}
+
+int onAnswer(Host& host, State&, const std::string& value)
+{
+    static const struct {
+        const char* name;
+        int id;
+    } answers[] = {{"yes", IDYES},     {"no", IDNO},       {"ok", IDOK},        {"cancel", IDCANCEL},
+                   {"retry", IDRETRY}, {"abort", IDABORT}, {"ignore", IDIGNORE}};
+    int id = 0;
+    for (auto& a : answers)
+        if (value == a.name)
+            id = a.id;
+    if (!id)
+        return fail("unknown answer ", value.c_str());
+    host.answer(Answer::press(id));
+    return 0;
+}
+
+int sendCommand(Host& host, const std::string& value, bool fromAccelerator)
+{
+    UINT id = commandId(host, value);
+    if (!id)
+        return fail("unknown command ", value.c_str());
+    LRESULT r = host.command(id, fromAccelerator);
+    printf("command %u -> %s\n", id, r ? "handled by the add-in" : "host");
+    return 0;
+}
+
+int onCmd(Host& host, State&, const std::string& value) { return sendCommand(host, value, false); }
+
+int onAccel(Host& host, State&, const std::string& value) { return sendCommand(host, value, true); }
+
+int onDblclick(Host& host, State&, const std::string& value)
+{
+    long line;
+    if (!parseInt(value, line))
+        return fail("--dblclick wants a line number, got ", value.c_str());
+    printf("double-click on output line %ld -> %ld\n", line, (long)host.doubleClickOutputLine((int)line));
+    return 0;
+}
+
+int onDblclickText(Host& host, State&, const std::string& value)
+{
+    std::vector<std::string> ls = lines(host.outputText());
+    size_t line = 0;
+    while (line < ls.size() && ls[line].find(value) == std::string::npos)
+        ++line;
+    if (line == ls.size())
+        printf("no output line contains \"%s\"\n", value.c_str());
+    else
+        printf("double-click on output line %u (%s) -> %ld\n", (unsigned)line, ls[line].c_str(),
+               (long)host.doubleClickOutputLine((int)line));
+    return 0;
+}
+
+int onDblclickError(Host& host, State&, const std::string&)
+{
+    int line = host.highlightedOutputLine();
+    if (line < 0)
+        printf("no highlighted output line to double-click\n");
+    else
+        printf("double-click on output line %d -> %ld\n", line, (long)host.doubleClickOutputLine(line));
+    return 0;
+}
+
+int onPrint(Host& host, State& st, const std::string& value)
+{
+    print(host, st, value);
+    return 0;
+}
+
+int onArrange(Host& host, State&, const std::string& value)
+{
+    arrange(host, value);
+    return 0;
+}
+
+int onWindow(Host& host, State&, const std::string& value)
+{
+    int x, y, w, h;
+    if (sscanf(value.c_str(), "%d,%d,%d,%d", &x, &y, &w, &h) != 4)
+        return fail("--window wants X,Y,W,H, got ", value.c_str());
+    MoveWindow(host.frame(), x, y, w, h, TRUE);
+    return 0;
+}
+
+int onShowMenu(Host&, State&, const std::string& value)
+{
+    scene.menuPath.clear();
+    size_t from = 0;
+    while (true) {
+        size_t gt = value.find('>', from);
+        scene.menuPath.push_back(value.substr(from, gt == std::string::npos ? std::string::npos : gt - from));
+        if (gt == std::string::npos)
+            break;
+        from = gt + 1;
+    }
+    return 0;
+}
+
+int onShowConfig(Host&, State&, const std::string&)
+{
+    scene.showConfig = true;
+    return 0;
+}
+
+struct Option {
+    const char* name;
+    bool takesValue;
+    void (*beforeHost)(bool& visible, const char* value);         // at every place the name appears
+    int (*run)(Host& host, State& st, const std::string& value);  // null: all done before the host
+};
+
+// The beforeHost steps run in the order of these rows, before anything can
+// block (a dialog of --config waits for its user); --steady-caret has to know
+// whether the host will be shown.
+const Option OPTIONS[] = {
+    {"--visible", false, armVisible, nullptr},
+    {"--exit-after", true, armExitAfter, nullptr},
+    {"--steady-caret", false, armSteadyCaret, nullptr},
+    {"--dll", true, nullptr, onDll},
+    {"--install", true, nullptr, onInstall},
+    {"--setting", true, nullptr, onSetting},
+    {"--asm-args", true, nullptr, onAsmArgs},
+    {"--output-file", true, nullptr, onOutputFile},
+    {"--project", true, nullptr, onProject},
+    {"--close-project", false, nullptr, onCloseProject},
+    {"--open", true, nullptr, onOpen},
+    {"--open-other", true, nullptr, onOpenOther},
+    {"--activate", true, nullptr, onActivate},
+    {"--resource-script", true, nullptr, onResourceScript},
+    {"--def", true, nullptr, onDef},
+    {"--language", true, nullptr, onLanguage},
+    {"--config", false, nullptr, onConfig},
+    {"--export-ui", false, nullptr, onExportUi},
+    {"--unload", false, nullptr, onUnload},
+    {"--answer", true, nullptr, onAnswer},
+    {"--cmd", true, nullptr, onCmd},
+    {"--accel", true, nullptr, onAccel},
+    {"--dblclick", true, nullptr, onDblclick},
+    {"--dblclick-text", true, nullptr, onDblclickText},
+    {"--dblclick-error", false, nullptr, onDblclickError},
+    {"--print", true, nullptr, onPrint},
+    {"--arrange", true, nullptr, onArrange},
+    {"--window", true, nullptr, onWindow},
+    {"--show-menu", true, nullptr, onShowMenu},
+    {"--show-config", false, nullptr, onShowConfig},
+};
+
+const Option* findOption(const char* name)
+{
+    for (const Option& o : OPTIONS)
+        if (strcmp(o.name, name) == 0)
+            return &o;
+    return nullptr;
+}
+
+// One option to run with its value, or (option null) where the command line
+// goes wrong: fail(problem, value) once the options before it have run.
+struct Action {
+    const Option* option;
+    std::string value;
+    const char* problem;
+};
+
+std::vector<Action> parseOptions(int argc, char** argv)
+{
+    std::vector<Action> actions;
+    for (int i = 1; i < argc; ++i) {
+        const Option* o = findOption(argv[i]);
+        // The value is checked for first, so an unknown option last on the line
+        // reads as missing its value, as it always has.
+        if ((!o || o->takesValue) && i + 1 >= argc) {
+            actions.push_back(Action{nullptr, argv[i], "missing value after "});
+            break;
+        }
+        if (!o) {
+            actions.push_back(Action{nullptr, argv[i], "unknown option "});
+            break;
+        }
+        std::string value = o->takesValue ? argv[++i] : "";
+        if (o->run)
+            actions.push_back(Action{o, value, nullptr});
+    }
+    return actions;
+}
+
+// Returns whether the host is to be shown.
+bool armBeforeHost(int argc, char** argv)
 {
     bool visible = false;
-    for (int i = 1; i < argc; ++i)
-        if (strcmp(argv[i], "--visible") == 0)
-            visible = true;
-    // Before anything can block (a dialog of --config waits for its user).
-    for (int i = 1; i + 1 < argc; ++i) {
-        long ms;
-        if (strcmp(argv[i], "--exit-after") == 0 && parseInt(argv[i + 1], ms) && ms > 0)
-            SetTimer(nullptr, 0, (UINT)ms, exitTick);
-    }
-    for (int i = 1; i < argc; ++i)
-        if (visible && strcmp(argv[i], "--steady-caret") == 0)
-            SetCaretBlinkTime(INFINITE);
-    Host host(visible);
-    State st;
-    g_scene.host = &host;
+    for (const Option& o : OPTIONS)
+        if (o.beforeHost)
+            for (int i = 1; i < argc; ++i)
+                if (strcmp(argv[i], o.name) == 0)
+                    o.beforeHost(visible, i + 1 < argc ? argv[i + 1] : nullptr);
+    return visible;
+}
 
-    for (int i = 1; i < argc; ++i) {
-        std::string opt = argv[i];
-        if (opt == "--visible")
-            continue;
-        if (i + 1 >= argc && opt != "--dblclick-error" && opt != "--config" && opt != "--export-ui" &&
-            opt != "--unload" && opt != "--close-project" && opt != "--show-config" &&
-            opt != "--steady-caret")
-            return fail("missing value after ", opt.c_str());
-        std::string val = (i + 1 < argc) ? argv[i + 1] : "";
-        if (opt == "--dll") {
-            ++i;
-            if (!loadDll(host, st, val))
-                return fail("cannot load the add-in ", val.c_str());
-        } else if (opt == "--install") {
-            ++i;
-            hostsim::Installation inst;
-            if (!hostsim::layOutInstallation(inst, val))
-                return fail("cannot lay out the installation for ", val.c_str());
-            printf("installed %s (host INI %s)\n", inst.dllPath.c_str(), inst.hostIni.c_str());
-            if (!loadDll(host, st, inst.dllPath))
-                return fail("cannot load the add-in ", inst.dllPath.c_str());
-        } else if (opt == "--setting") {
-            ++i;
-            st.pendingSettings.push_back(val);
-            if (host.addIn()) {
-                char path[MAX_PATH * 4] = "";
-                GetModuleFileNameA(host.addIn(), path, sizeof path);
-                writeSettings(host, st, path);
-            }
-        } else if (opt == "--asm-args") {
-            ++i;
-            st.asmArgs = val;
-        } else if (opt == "--output-file") {
-            ++i;
-            st.outputFile = val;
-        } else if (opt == "--project") {
-            ++i;
-            host.openProject(val, st.asmArgs.c_str(), st.outputFile.c_str());
-        } else if (opt == "--close-project") {
-            host.closeProject();
-        } else if (opt == "--open" || opt == "--open-other") {
-            ++i;
-            size_t colon = val.find(':');
-            if (colon == std::string::npos)
-                return fail("--open wants <type>:<path>, got ", val.c_str());
-            std::string type = val.substr(0, colon), path = val.substr(colon + 1);
-            long t = 0;
-            if (type == "asm")
-                t = FILE_TYPE_ASSEMBLY;
-            else if (type == "rc")
-                t = FILE_TYPE_RESOURCE_SCRIPT;
-            else if (type == "bat")
-                t = FILE_TYPE_BATCH;
-            else if (!parseInt(type, t))
-                return fail("unknown file type ", type.c_str());
-            if (!host.openChild(path, (DWORD)t, hostsim::readFile(path), opt == "--open-other"))
-                return fail("cannot open ", path.c_str());
-        } else if (opt == "--activate") {
-            ++i;
-            long n;
-            std::vector<HWND> all = host.children(false);
-            if (!parseInt(val, n) || n < 0 || (size_t)n >= all.size())
-                return fail("no child number ", val.c_str());
-            host.activate(all[n]);
-        } else if (opt == "--resource-script") {
-            ++i;
-            host.setResourceScript(val.c_str());
-        } else if (opt == "--def") {
-            ++i;
-            size_t eq = val.find('=');
-            long id;
-            if (eq == std::string::npos || !parseInt(val.substr(eq + 1), id))
-                return fail("--def wants NAME=ID, got ", val.c_str());
-            st.defs.push_back(hostsim::Definition{val.substr(0, eq), (int)id});
-            host.setDefinitions(st.defs);
-        } else if (opt == "--language") {
-            ++i;
-            host.changeLanguage(val);
-        } else if (opt == "--config") {
-            if (!host.config)
-                return fail("no add-in with KXAddInConfig loaded");
-            host.config(&host.handles, 0);
-        } else if (opt == "--export-ui") {
-            if (!host.config)
-                return fail("no add-in with KXAddInConfig loaded");
-            size_t before = host.uiFileWritten.size();
-            host.answer(Answer::run([](HWND dialog) {
-                SendDlgItemMessageA(dialog, IDC_EXPORT_UI, BM_CLICK, 0, 0);
-                SendDlgItemMessageA(dialog, IDCANCEL, BM_CLICK, 0, 0);
-            }));
-            host.config(&host.handles, 0);
-            // A failed export shows a message box and sends no notification.
-            if (host.uiFileWritten.size() == before)
-                return fail("Export UI reported no UI file written");
-            printf("Export UI wrote %s\n", host.uiFileWritten.back().c_str());
-        } else if (opt == "--unload") {
-            host.unloadAddIn();
-        } else if (opt == "--answer") {
-            ++i;
-            static const struct {
-                const char* name;
-                int id;
-            } answers[] = {{"yes", IDYES},     {"no", IDNO},       {"ok", IDOK},        {"cancel", IDCANCEL},
-                           {"retry", IDRETRY}, {"abort", IDABORT}, {"ignore", IDIGNORE}};
-            int id = 0;
-            for (auto& a : answers)
-                if (val == a.name)
-                    id = a.id;
-            if (!id)
-                return fail("unknown answer ", val.c_str());
-            host.answer(Answer::press(id));
-        } else if (opt == "--cmd" || opt == "--accel") {
-            ++i;
-            UINT id = commandId(host, val);
-            if (!id)
-                return fail("unknown command ", val.c_str());
-            LRESULT r = host.command(id, opt == "--accel");
-            printf("command %u -> %s\n", id, r ? "handled by the add-in" : "host");
-        } else if (opt == "--dblclick") {
-            ++i;
-            long line;
-            if (!parseInt(val, line))
-                return fail("--dblclick wants a line number, got ", val.c_str());
-            printf("double-click on output line %ld -> %ld\n", line,
-                   (long)host.doubleClickOutputLine((int)line));
-        } else if (opt == "--dblclick-text") {
-            ++i;
-            std::vector<std::string> ls = lines(host.outputText());
-            size_t line = 0;
-            while (line < ls.size() && ls[line].find(val) == std::string::npos)
-                ++line;
-            if (line == ls.size())
-                printf("no output line contains \"%s\"\n", val.c_str());
-            else
-                printf("double-click on output line %u (%s) -> %ld\n", (unsigned)line, ls[line].c_str(),
-                       (long)host.doubleClickOutputLine((int)line));
-        } else if (opt == "--dblclick-error") {
-            int line = host.highlightedOutputLine();
-            if (line < 0)
-                printf("no highlighted output line to double-click\n");
-            else
-                printf("double-click on output line %d -> %ld\n", line,
-                       (long)host.doubleClickOutputLine(line));
-        } else if (opt == "--print") {
-            ++i;
-            print(host, st, val);
-        } else if (opt == "--arrange") {
-            ++i;
-            arrange(host, val);
-        } else if (opt == "--window") {
-            ++i;
-            int x, y, w, h;
-            if (sscanf(val.c_str(), "%d,%d,%d,%d", &x, &y, &w, &h) != 4)
-                return fail("--window wants X,Y,W,H, got ", val.c_str());
-            MoveWindow(host.frame(), x, y, w, h, TRUE);
-        } else if (opt == "--show-menu") {
-            ++i;
-            g_scene.menuPath.clear();
-            size_t from = 0;
-            while (true) {
-                size_t gt = val.find('>', from);
-                g_scene.menuPath.push_back(
-                    val.substr(from, gt == std::string::npos ? std::string::npos : gt - from));
-                if (gt == std::string::npos)
-                    break;
-                from = gt + 1;
-            }
-        } else if (opt == "--show-config") {
-            g_scene.showConfig = true;
-        } else if (opt == "--steady-caret") {
-            // set before the host was made
-        } else if (opt == "--exit-after") {
-            ++i;  // armed before the host was made
-        } else {
-            return fail("unknown option ", opt.c_str());
-        }
+int runActions(Host& host, State& st, const std::vector<Action>& actions)
+{
+    for (const Action& a : actions) {
+        if (!a.option)
+            return fail(a.problem, a.value.c_str());
+        int rc = a.option->run(host, st, a.value);
+        if (rc)
+            return rc;
         fflush(stdout);
     }
+    return 0;
+}
+
+void reportDialogs(Host& host)
+{
     if (host.pendingAnswers())
         fprintf(stderr, "hostsim: %u answers were not used\n", (unsigned)host.pendingAnswers());
     if (host.unexpectedDialogs)
         fprintf(stderr, "hostsim: %d unexpected dialogs\n", host.unexpectedDialogs);
-    int rc = 0;
-    if (visible) {
-        g_scene.timer = SetTimer(nullptr, 0, kSceneTickMs, sceneTick);
-        rc = host.run();
-    }
+}
+
+// Until the user closes the frame, or --exit-after ends the program.
+int runShown(Host& host)
+{
+    scene.timer = SetTimer(nullptr, 0, SCENE_TICK_MS, sceneTick);
+    return host.run();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<Action> actions = parseOptions(argc, argv);
+    bool visible = armBeforeHost(argc, argv);
+    Host host(visible);
+    State st;
+    scene.host = &host;
+    int rc = runActions(host, st, actions);
+    if (rc)
+        return rc;
+    reportDialogs(host);
+    if (visible)
+        rc = runShown(host);
     fflush(stdout);
     return rc;
 }
