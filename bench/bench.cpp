@@ -920,6 +920,24 @@ bool copySample(const std::string& folder)
     return true;
 }
 
+// The host's Build and the command line it runs, started directly, in
+// turns, each time of each.
+void timeBuildAndDirectRun(hostsim::Host& host, const std::string& commandLine, std::vector<double>* build,
+                           std::vector<double>* direct)
+{
+    int reps = std::max(cfg.reps, 15);  // process start-up under Wine scatters widely
+    for (int rep = 0; rep < reps; ++rep) {
+        double t0 = now();
+        runAndDrain(commandLine);
+        double t1 = now();
+        direct->push_back(t1 - t0);
+        t0 = now();
+        host.command(HC_BUILD);
+        t1 = now();
+        build->push_back(t1 - t0);
+    }
+}
+
 void benchBuild()
 {
     progress("== build overhead");
@@ -969,17 +987,7 @@ void benchBuild()
             host.openChild(path, FILE_TYPE_ASSEMBLY, "; another source\r\n\tnop\r\n");
         }
         std::vector<double> build, direct;
-        int reps = std::max(cfg.reps, 15);  // process start-up under Wine scatters widely
-        for (int rep = 0; rep < reps; ++rep) {
-            double t0 = now();
-            runAndDrain(commandLine);
-            double t1 = now();
-            direct.push_back(t1 - t0);
-            t0 = now();
-            host.command(HC_BUILD);
-            t1 = now();
-            build.push_back(t1 - t0);
-        }
+        timeBuildAndDirectRun(host, commandLine, &build, &direct);
         Stats b = stats(build), d = stats(direct);
         std::string label = children ? " + 50 children" : "";
         row("2. Build, sample project" + label + " (ms)", figure(b, MS), figure(d, MS),
@@ -1048,17 +1056,7 @@ void benchRealBuild()
     }
     note("build with fasm 1.73: command line run: %s", commandLine.c_str());
     std::vector<double> build, direct;
-    int reps = std::max(cfg.reps, 15);
-    for (int rep = 0; rep < reps; ++rep) {
-        double t0 = now();
-        runAndDrain(commandLine);
-        double t1 = now();
-        direct.push_back(t1 - t0);
-        t0 = now();
-        host.command(HC_BUILD);
-        t1 = now();
-        build.push_back(t1 - t0);
-    }
+    timeBuildAndDirectRun(host, commandLine, &build, &direct);
     Stats b = stats(build), d = stats(direct);
     row(what, figure(b, MS), figure(d, MS), figure(stats(pairedRatio(build, direct)), RATIO), "-", "-");
     row("2. Build, add-in's own share, the flat assembler's own source (ms)",
