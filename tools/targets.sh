@@ -11,7 +11,11 @@ machine_runs_32bit() {
 # run_reason (a sentence saying why) for the demo, the benchmark and the
 # screenshots: the shipped i686 build where it can run, x86_64 elsewhere.
 pick_run_target() {
-  if machine_runs_32bit; then
+  # TORDEL_RUN_TARGET=x86_64 picks the 64-bit test build even where 32-bit code runs.
+  if [ "${TORDEL_RUN_TARGET:-}" = x86_64 ]; then
+    run_target=x86_64; run_tree=out64
+    run_reason="x86_64 (the 64-bit test build), as TORDEL_RUN_TARGET asks"
+  elif machine_runs_32bit; then
     run_target=i686; run_tree=out
     run_reason="i686 (the shipped 32-bit build), since this machine runs 32-bit code"
   else
