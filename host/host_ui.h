@@ -11,7 +11,7 @@
 // for the assembler that makes one.
 inline constexpr char FASM_COMPILER[] = "FASM";
 
-// Part 4 of the host's status bar.
+// The host's status bar: the part with index 4.
 void setStatus(const char* text);
 // Every handled command ends here: the status bar shows "FASM". Returns 1,
 // the handlers' "handled".
