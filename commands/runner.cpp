@@ -83,13 +83,13 @@ struct Run {
     DWORD fileError;
     char filePath[MAX_PATH];
 
-    // What the pane holds: the output from outputStart on. Once more came
-    // than it shows whole, it holds the head (headBytes of output, headLines
-    // lines) up to headEnd, then the note lines, and tail keeps the last
-    // PANE_TAIL bytes for the end.
-    LONG outputStart, headEnd;
+    // What the pane holds of the output: all of it, until more came than it
+    // shows whole; from then on the head (headBytes of output, headLines
+    // lines) up to the pane's position headEnd, then the note lines, and
+    // tail keeps the last PANE_TAIL bytes for the end.
+    LONG headEnd;
     unsigned long long received;
-    DWORD lines, headBytes, headLines;
+    DWORD lines, headBytes, headLines;  // line breaks received (while the pane shows all), and the head's
     bool headDone, cut;
     OutputTail tail;  // in PANE_TAIL bytes behind the buffer
 
@@ -645,7 +645,6 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion, const char*
     run.buffer = buffer;
     run.conversion = conversion;
     tailInit(&run.tail, buffer + RUN_BUFFER_SIZE, PANE_TAIL);
-    run.outputStart = outputLength();
     run.startTick = run.shownTick = run.countTick = run.quietSince = GetTickCount();
     openOutputFile(&run, projectFile);
 
