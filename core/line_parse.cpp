@@ -18,6 +18,27 @@ bool holdsErrorMarker(const char* text, size_t length)
     return false;
 }
 
+// Whether line starts with start (lower case), in any letter case.
+bool startsWithText(const char* line, size_t length, const char* start)
+{
+    size_t i = 0;
+    for (; start[i]; ++i)
+        if (i == length || asciiLower(line[i]) != start[i])
+            return false;
+    return true;
+}
+
+// The start of the assemblers' banners: "flat assembler  version 1.73.34",
+// "flat assembler  version g.l8vn".
+const char BANNER_START[] = "flat assembler ";
+// fasm g's message of an `err` directive, beside its "Error:".
+const char CUSTOM_ERROR_START[] = "custom error:";
+
+bool startsWithErrorMessage(const char* line, size_t length)
+{
+    return startsWithText(line, length, ERROR_MARKER) || startsWithText(line, length, CUSTOM_ERROR_START);
+}
+
 bool isBlank(const char* line, size_t length)
 {
     for (size_t i = 0; i < length; ++i)
@@ -121,20 +142,50 @@ bool isPlaceHeading(const char* line, size_t length)
            classifyOutputLine(line, length, &parsed) == OUTPUT_LINE_PLACE;
 }
 
-int32_t placeHeadingAbove(int32_t errorLine, OutputLineReader read, void* context, char* buffer, size_t size,
-                          size_t* length)
+PlaceVisit visitLinePlaces(char* line, size_t length, PlaceVisitor visit, void* context)
 {
+    ChainPlace places[PLACE_CHAIN_MAX];
+    const size_t count = parsePlaceChain(line, length, places, PLACE_CHAIN_MAX);
+    if (count == 0)
+        return PLACES_NONE;
+    // Each name ends at the space or separator before its '[', so cutting
+    // there leaves every other name whole.
+    for (size_t i = 0; i < count; ++i)
+        line[places[i].nameStart + places[i].nameLength] = '\0';
+    for (size_t i = count; i-- > 0;)
+        if (visit(context, line + places[i].nameStart, places[i].lineIndex))
+            return PLACE_TAKEN;
+    return PLACES_NONE_TAKEN;
+}
+
+PlaceVisit visitErrorPlaces(int32_t errorLine, OutputLineReader read, void* readContext, char* buffer,
+                            size_t size, PlaceVisitor visit, void* visitContext)
+{
+    PlaceVisit result = PLACES_NONE;
+    bool belowIsHeading = false;  // the line just below the one being looked at
+    bool mayBePreviousError = false;
     for (int32_t step = 1; step <= ERROR_BLOCK_REACH && step <= errorLine; ++step) {
-        const int32_t line = errorLine - step;
         size_t got = 0;
-        if (!read(context, line, buffer, size, &got))
+        if (!read(readContext, errorLine - step, buffer, size, &got)) {
+            if (mayBePreviousError)
+                return result;
+            belowIsHeading = false;
             continue;
-        if (isBlank(buffer, got))
-            return -1;
-        if (isPlaceHeading(buffer, got)) {
-            *length = got;
-            return line;
         }
+        const bool heading = isPlaceHeading(buffer, got);
+        if (mayBePreviousError && !heading)
+            return result;
+        mayBePreviousError = false;
+        if (isBlank(buffer, got) || startsWithText(buffer, got, BANNER_START))
+            return result;
+        if (heading) {
+            if (visitLinePlaces(buffer, got, visit, visitContext) == PLACE_TAKEN)
+                return PLACE_TAKEN;
+            result = PLACES_NONE_TAKEN;
+        } else if (belowIsHeading && startsWithErrorMessage(buffer, got)) {
+            mayBePreviousError = true;
+        }
+        belowIsHeading = heading;
     }
-    return -1;
+    return result;
 }

@@ -62,19 +62,41 @@ OutputLineKind classifyOutputLine(const char* line, size_t length, ErrorLinePlac
 // (classifyOutputLine) that ends with "]:". An echoed source line such as `mov eax,[12]` does not.
 bool isPlaceHeading(const char* line, size_t length);
 
-// How far above an error message its heading may be.
-enum : int32_t { ERROR_BLOCK_REACH = 32 };
+// Hands over one place: its name, NUL-terminated, and its line index as in
+// ErrorLinePlace. Returns true when it takes the place, which ends the visit.
+typedef bool (*PlaceVisitor)(void* context, const char* name, int32_t lineIndex);
+
+// How a visit of places ended.
+enum PlaceVisit {
+    PLACES_NONE,        // there was no place to visit
+    PLACES_NONE_TAKEN,  // every place was visited, none taken
+    PLACE_TAKEN,        // the visitor took one
+};
+
+// Visits the places of a place line (parsePlaceChain), innermost first. The
+// line is cut after each name so that the visitor gets it NUL-terminated.
+PlaceVisit visitLinePlaces(char* line, size_t length, PlaceVisitor visit, void* context);
+
+// How far above an error message the first line of its error may be.
+enum : int32_t { ERROR_BLOCK_REACH = 64 };
 
 // Copies output line `index` (0 <= index) into buffer, NUL-terminated, and
 // sets *length to its length; false when the line does not fit in size - 1
 // characters, which then counts as a line that is neither blank nor a heading.
 typedef bool (*OutputLineReader)(void* context, int32_t index, char* buffer, size_t size, size_t* length);
 
-// The innermost place of the error block that line errorLine belongs to: the
-// nearest line above it that is a place heading, looking at most
-// ERROR_BLOCK_REACH lines up, never past the first line of the output nor
-// across a blank line (empty, or only spaces and tabs). Returns that line's
-// index with its text in buffer and its length in *length, or -1 when there
-// is none (buffer then holds whatever was read last).
-int32_t placeHeadingAbove(int32_t errorLine, OutputLineReader read, void* context, char* buffer, size_t size,
-                          size_t* length);
+// Visits the places of the whole error whose message is line errorLine,
+// innermost first: each place heading above it (isPlaceHeading), the nearest
+// first, each one's own places innermost first (visitLinePlaces). fasm 1
+// writes one heading per level of macros, the outermost naming the source
+// line; fasm g one heading with the chain of files, and headings of macro
+// frames below it. The error starts below a blank line (empty, or only
+// spaces and tabs), below the assembler's banner (a line starting with
+// "flat assembler "), or below the previous error's message: a line starting
+// with "error:" or "custom error:" (any letter case) directly above a
+// heading, unless a heading stands directly above it too (then it is a
+// source line echoed below that heading). Looks at most ERROR_BLOCK_REACH
+// lines up and never above the first line. Lines are read into buffer; one
+// that does not fit is passed over.
+PlaceVisit visitErrorPlaces(int32_t errorLine, OutputLineReader read, void* readContext, char* buffer,
+                            size_t size, PlaceVisitor visit, void* visitContext);

@@ -1,7 +1,9 @@
 // Double-clicking an assembler message in the output pane marks the line it
 // names in the open editor of that source: a line of the form `path [line]...`
-// names it itself, an error message through the place heading its block. A
-// heading may name a chain of places; the innermost open document wins.
+// names it itself, an error message through every place of its error: the
+// place headings above it, one per level of macros or a chain of included
+// files and macro frames on one line. The innermost open document wins, so a
+// mistake passed through the headers' macros leads to the user's own line.
 #include <windows.h>
 #include <richedit.h>
 
@@ -212,20 +214,37 @@ bool jumpToPlace(const char* name, int lineIndex)
     return search.place.found;
 }
 
-// A place line may name a chain of places, outermost first: the file being
-// assembled, the files it includes, macros. The innermost one that is an open
-// document gets the mark; macro names and files that are not open are passed
-// over, and when none is open the first place is tried, as for a line that
-// names one place. The line's text is cut where names end.
-void jumpToInnermostPlace(char* line, size_t length)
+// Names a double-click has found open in no editor. A name that is no open
+// document stays so during the click, and fasm 1 names the same header once
+// for each level of its macros.
+struct PlaceSearch {
+    char missed[HEADING_BUFFER_SIZE * 2];
+    size_t missedLength;  // names, each NUL-terminated, one after the other
+};
+
+bool missedBefore(const PlaceSearch* search, const char* name)
 {
-    ChainPlace places[PLACE_CHAIN_MAX];
-    size_t count = parsePlaceChain(line, length, places, PLACE_CHAIN_MAX);
-    for (size_t i = 0; i < count; ++i)
-        line[places[i].nameStart + places[i].nameLength] = '\0';
-    for (size_t i = count; i-- > 0;)
-        if (jumpToPlace(line + places[i].nameStart, places[i].lineIndex))
-            return;
+    for (size_t at = 0; at < search->missedLength; at += (size_t)lstrlenA(search->missed + at) + 1)
+        if (textsEqual(search->missed + at, name))
+            return true;
+    return false;
+}
+
+// Visits places innermost first: the first open one gets the mark. Macro
+// names and files that are not open are passed over.
+bool tryPlace(void* context, const char* name, int32_t lineIndex)
+{
+    PlaceSearch* search = (PlaceSearch*)context;
+    if (missedBefore(search, name))
+        return false;
+    if (jumpToPlace(name, lineIndex))
+        return true;
+    size_t length = (size_t)lstrlenA(name) + 1;
+    if (search->missedLength + length <= sizeof search->missed) {
+        CopyMemory(search->missed + search->missedLength, name, length);
+        search->missedLength += length;
+    }
+    return false;
 }
 
 // Reads one line of the output control; false when it does not fit.
@@ -277,17 +296,20 @@ LRESULT onOutputDoubleClick()
     if (!readOutputLine(output, line, text, WORK_BUFFER_SIZE, &length))
         return 0;
     ErrorLinePlace place;
+    PlaceSearch search;
+    search.missedLength = 0;
     switch (classifyOutputLine(text, length, &place)) {
     case OUTPUT_LINE_PLACE:
+        visitLinePlaces(text, length, tryPlace, &search);
         break;
     case OUTPUT_LINE_ERROR_MESSAGE:
-        if (placeHeadingAbove(line, readOutputLine, output, text, sizeof text, &length) < 0)
+        if (visitErrorPlaces(line, readOutputLine, output, text, sizeof text, tryPlace, &search) ==
+            PLACES_NONE)
             return 0;
         break;
     default:
         return 0;
     }
-    jumpToInnermostPlace(text, length);
     SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)highlightedOutputLine, 1);
     return 1;
 }

@@ -3,6 +3,8 @@
 // output control receive, and which lines are refused.
 #include "tests/test_support.h"
 
+#include "core/line_parse.h"
+
 #include <stdint.h>
 
 using hostsim::EditorEvent;
@@ -447,7 +449,7 @@ TEST_F(NavigationTest, AnErrorMessageLeadsToTheInnermostPlaceAboveIt)
     }
 }
 
-TEST_F(NavigationTest, AnErrorMessageLooksThirtyTwoLinesUpAndPastUnreadableLines)
+TEST_F(NavigationTest, AnErrorMessageLooksAsFarUpAsItsReachAndPastUnreadableLines)
 {
     const std::string app = "C:\\src\\reach.asm";
     HWND doc = openDocument(app);
@@ -457,8 +459,8 @@ TEST_F(NavigationTest, AnErrorMessageLooksThirtyTwoLinesUpAndPastUnreadableLines
         LRESULT result;
         int32_t lineIndex;
     } cases[] = {
-        {"31 lines between: 32 up", std::vector<std::string>(31, "  echoed"), 1, 3},
-        {"32 lines between: 33 up", std::vector<std::string>(32, "  echoed"), 0, 0},
+        {"the heading at the reach", std::vector<std::string>(ERROR_BLOCK_REACH - 1, "  echoed"), 1, 3},
+        {"the heading one beyond", std::vector<std::string>(ERROR_BLOCK_REACH, "  echoed"), 0, 0},
         {"a line too long to read", {std::string(1100, 'x')}, 1, 3},
         // Longer than a line that can be double-clicked, but read from its message.
         {"a long heading", {app + " [8]:" + std::string(300, 'x') + " [8]:"}, 1, 7},
@@ -795,3 +797,103 @@ TEST_F(SameFileTest, EachErrorMessageOfManyLeadsToItsOwnBlock)
 }
 
 }  // namespace
+
+// What the assemblers print when a mistake passes through macros, the
+// headers' (not open) or the project's own: the error message leads to the
+// innermost place that is open, which is the user's own line.
+TEST_F(SameFileTest, AnErrorThroughMacrosLeadsToTheInnermostOpenPlace)
+{
+    ASSERT_TRUE(CreateDirectoryA(path("fasm").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(path("fasm\\INCLUDE").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(path("fasm\\INCLUDE\\MACRO").c_str(), nullptr));
+    for (const char* name : {"fasm\\INCLUDE\\MACRO\\PROC32.INC", "fasm\\INCLUDE\\MACRO\\STRUCT.INC"})
+        ASSERT_TRUE(hostsim::writeFile(path(name), joinLines(documentText))) << name;
+    const std::string main = path("main.asm"), proc32 = path("fasm\\INCLUDE") + "/macro/proc32.inc";
+    const std::string structInc = path("fasm\\INCLUDE") + "/macro/struct.inc";
+    enum { MAIN, MACROS, PROC32 };
+    std::vector<HWND> documents = {openDocument(main), openDocument(path("inc\\macros.inc"))};
+    HWND bystander = openDocument(path("bystander.asm"));
+
+    struct Case {
+        const char* label;
+        std::vector<std::string> lines;  // the last one is double-clicked
+        int target;
+        int32_t lineIndex;
+    };
+    auto clickMessages = [&](const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.label);
+            host->setOutputText(joinLines(c.lines));
+            host->activate(bystander);
+            std::vector<size_t> before;
+            for (HWND d : documents)
+                before.push_back(host->editorEvents(d).size());
+            const int clicked = (int)c.lines.size() - 1;
+            EXPECT_EQ(host->doubleClickOutputLine(clicked), 1);
+            EXPECT_EQ(host->highlightedOutputLine(), clicked);
+            for (size_t d = 0; d < documents.size(); ++d) {
+                if ((int)d == c.target)
+                    expectJumpedTo(documents[d], before[d], c.lineIndex);
+                else
+                    expectUntouched(documents[d], before[d]);
+            }
+            if (c.target < 0)
+                EXPECT_EQ(host->activeChild(), bystander);
+        }
+    };
+    const std::vector<std::string> fasm1Invoke = {"flat assembler  version 1.73.34  (16384 kilobytes memory)",
+                                                  main + " [6]:",
+                                                  "\tinvoke\tMessageBox,HWND_DESKTOP,msg,msg,MB_OKK",
+                                                  proc32 + " [17] invoke [3]:",
+                                                  "     pushd arg",
+                                                  "processed: pushd MB_OKK",
+                                                  "error: undefined symbol 'MB_OKK'."};
+    const std::vector<Case> cases = {
+        {"fasm 1: invoke", fasm1Invoke, MAIN, 5},
+        {"fasm 1: a macro of the project's include",
+         {main + " [8]:", "\tsetreg eax,nosuch", path("inc") + "/Macros.inc [3] setreg [1]:", "  mov r,v",
+          "processed: mov eax,nosuch", "error: undefined symbol 'nosuch'."},
+         MACROS,
+         2},
+        {"fasm 1: a macro of an include that is not open",
+         {main + " [8]:", "\tsetreg eax,nosuch", path("other") + "/macros.inc [3] setreg [1]:", "  mov r,v",
+          "processed: mov eax,nosuch", "error: undefined symbol 'nosuch'."},
+         MAIN,
+         7},
+        {"fasm 1: struct, six levels of the header's macros",
+         {main + " [8]:", "ends", structInc + " [86] ends [6]:", "\tmake@struct name,fields",
+          structInc + " [86] match [6]:", "\tmake@struct name,fields",
+          structInc + " [86] match [1]:", "\tmake@struct name,fields",
+          structInc + " [106] make@struct [13]:", "    match fields, define \\{ define@struct fields \\} }",
+          structInc + " [106] match [0]:", "    match fields, define \\{ define@struct fields \\} }",
+          structInc + " [114] define@struct [5]:", "     name#field type def", "processed: PT.y dd ?,?,",
+          "error: invalid argument."},
+         MAIN,
+         7},
+        {"fasm g: invoke, a macro frame heading",
+         {"flat assembler  version g.l8vn", main + " [6]:", "\tinvoke MessageBox,HWND_DESKTOP,msg,msg,MB_OKK",
+          "macro invoke? [1] macro stdcall? [56]:", "\tif arg eqtype ''", "Processed: if MB_OKK eqtype ''",
+          "Error: symbol 'MB_OKK' is undefined or out of scope."},
+         MAIN,
+         5},
+        {"fasm g: the second block of invoke, its frames on a line without a colon",
+         {main + " [6]:", "\tinvoke MessageBox,HWND_DESKTOP,msg,msg,MB_OKK",
+          "macro invoke? [1] macro stdcall? [56]:", "\tif arg eqtype ''", "Processed: if MB_OKK eqtype ''",
+          "Error: symbol 'MB_OKK' is undefined or out of scope.",
+          main + " [7]:", "\tinvoke MessageBox,HWND_DESKTOP,msg,msg,MB_OKK",
+          "macro invoke? [1] macro stdcall? [59] push? [29] x86.push_instruction [2] x86.parse_operand@src "
+          "[32] (CALM)",
+          "Processed: push dword MB_OKK", "Error: symbol 'MB_OKK' is undefined or out of scope."},
+         MAIN,
+         6},
+        {"nothing open: nothing marked",
+         {path("missing.asm") + " [3]:", "\tx", proc32 + " [17] invoke [3]:", "     pushd arg", "error: x."},
+         -1,
+         0},
+    };
+    clickMessages(cases);
+
+    // With the header open too, the innermost place is the header's line.
+    documents.push_back(openDocument(path("fasm\\INCLUDE\\MACRO\\PROC32.INC")));
+    clickMessages({{"fasm 1: invoke, the header open", fasm1Invoke, PROC32, 16}});
+}

@@ -379,7 +379,7 @@ TEST(ParsePlaceChain, AChainLongerThanTheRoomLeftIsReadAsItsFirstPlace)
 }
 
 // ---------------------------------------------------------------------------
-// classifyOutputLine / isPlaceHeading / placeHeadingAbove
+// classifyOutputLine / isPlaceHeading / visitLinePlaces / visitErrorPlaces
 
 TEST(ClassifyOutputLine, PlacesErrorMessagesAndTheRest)
 {
@@ -479,57 +479,162 @@ bool readLine(void* context, int32_t index, char* buffer, size_t size, size_t* l
     return true;
 }
 
-TEST(PlaceHeadingAbove, NearestHeadingWithinTheBlock)
+// Places as a visitor gets them: "name:index", in the order visited.
+struct Visits {
+    std::vector<std::string> seen;
+    std::string takes;  // the name of the place to take, if any
+};
+
+bool recordPlace(void* context, const char* name, int32_t lineIndex)
 {
-    const std::string heading = "C:\\p\\main.asm [5]:";
-    const std::string inner = "C:\\p\\inc/macros.inc [3] mymac [2]:";
-    const std::string tooLong(64, 'x');  // longer than the buffer below
+    Visits* visits = static_cast<Visits*>(context);
+    visits->seen.push_back(std::string(name) + ":" + std::to_string(lineIndex));
+    return visits->takes == name;
+}
+
+std::string joined(const std::vector<std::string>& items)
+{
+    std::string text;
+    for (const std::string& item : items)
+        text += (text.empty() ? "" : " | ") + item;
+    return text;
+}
+
+TEST(VisitLinePlaces, InnermostFirstEachNameWhole)
+{
+    struct Case {
+        std::string line;
+        std::string takes;
+        PlaceVisit result;
+        std::vector<std::string> seen;
+    } cases[] = {
+        {"C:\\p\\main.asm [7] macro m [1] C:\\p\\inc/X.inc [2]:",
+         "",
+         PLACES_NONE_TAKEN,
+         {"C:\\p\\inc/X.inc:1", "macro m:0", "C:\\p\\main.asm:6"}},
+        {"C:\\p\\main.asm [7] macro m [1] C:\\p\\inc/X.inc [2]:",
+         "macro m",
+         PLACE_TAKEN,
+         {"C:\\p\\inc/X.inc:1", "macro m:0"}},
+        {"C:\\src\\app.asm [12]: error text", "", PLACES_NONE_TAKEN, {"C:\\src\\app.asm:11"}},
+        {"flat assembler  version g.l8vn", "", PLACES_NONE, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::unique_ptr<char[]> line = exactBlock(c.line.size());
+        memcpy(line.get(), c.line.data(), c.line.size());
+        Visits visits{{}, c.takes};
+        EXPECT_EQ(visitLinePlaces(line.get(), c.line.size(), recordPlace, &visits), c.result);
+        EXPECT_EQ(joined(visits.seen), joined(c.seen));
+    }
+}
+
+// What the assemblers print, paths as on Windows: the last line of each case
+// is the message double-clicked, and the places its error leads through.
+TEST(VisitErrorPlaces, EveryPlaceOfTheErrorInnermostFirst)
+{
+    const std::string app = "C:\\p\\app.asm", header = "C:\\fasm\\INCLUDE/macro/proc32.inc";
+    const std::string structInc = "C:\\fasm\\INCLUDE/macro/struct.inc";
+    const std::string longLine(300, 'x');  // longer than the buffer below
     struct Case {
         const char* label;
-        std::vector<std::string> lines;  // the last one is the error message
-        int32_t found;
+        std::vector<std::string> lines;
+        PlaceVisit result;
+        std::vector<std::string> seen;
     } cases[] = {
-        {"innermost of a nested block",
-         {"flat assembler", heading, "  mymac", inner, "  movv ebx,2", "processed: movv ebx,2",
+        {"fasm 1: invoke, a heading per level of macros",
+         {"flat assembler  version 1.73.34  (16384 kilobytes memory)", app + " [6]:",
+          "\tinvoke\tMessageBox,HWND_DESKTOP,msg,msg,MB_OKK", header + " [17] invoke [3]:", "     pushd arg",
+          "processed: pushd MB_OKK", "error: undefined symbol 'MB_OKK'."},
+         PLACES_NONE_TAKEN,
+         {"invoke:2", header + ":16", app + ":5"}},
+        {"fasm 1: struct, six levels",
+         {app + " [8]:", "ends", structInc + " [86] ends [6]:", "\t\tmake@struct name,fields",
+          structInc + " [86] match [6]:", "\t\tmake@struct name,fields",
+          structInc + " [86] match [1]:", "\t\tmake@struct name,fields",
+          structInc + " [106] make@struct [13]:", "    match fields, define \\{ define@struct fields \\} }",
+          structInc + " [106] match [0]:", "    match fields, define \\{ define@struct fields \\} }",
+          structInc + " [114] define@struct [5]:", "     name#field type def", "processed: PT.y dd ?,?,",
+          "error: invalid argument."},
+         PLACES_NONE_TAKEN,
+         {"define@struct:4", structInc + ":113", "match:-1", structInc + ":105", "make@struct:12",
+          structInc + ":105", "match:0", structInc + ":85", "match:5", structInc + ":85", "ends:5",
+          structInc + ":85", app + ":7"}},
+        {"fasm g: a macro frame heading below the file's",
+         {"flat assembler  version g.l8vn", app + " [6]:", "\tinvoke MessageBox,HWND_DESKTOP,msg,msg,MB_OKK",
+          "macro invoke? [1] macro stdcall? [56]:", "\tif arg eqtype ''", "Processed: if MB_OKK eqtype ''",
+          "Error: symbol 'MB_OKK' is undefined or out of scope."},
+         PLACES_NONE_TAKEN,
+         {"macro stdcall?:55", "macro invoke?:0", app + ":5"}},
+        {"fasm g: the second of two blocks, frames without a colon",
+         {app + " [6]:", "\tinvoke MessageBox,0,0,0,MB_OKK",
+          "macro invoke? [1] macro stdcall? [56]:", "\tif arg eqtype ''", "Processed: if MB_OKK eqtype ''",
+          "Error: symbol 'MB_OKK' is undefined.", app + " [6]:", "\tinvoke MessageBox,0,0,0,MB_OKK",
+          "macro invoke? [1] macro stdcall? [59] push? [29] x86.parse_operand@src [32] (CALM)",
+          "Processed: push dword MB_OKK", "Error: symbol 'MB_OKK' is undefined."},
+         PLACES_NONE_TAKEN,
+         {app + ":5"}},
+        {"fasm g: after a custom error",
+         {app + " [2]:", "\tcall [x]", "macro call? [61]", "Processed: call [x]",
+          "Custom error: operand size not specified.", app + " [3]:", "\tfoo", "Error: illegal instruction."},
+         PLACES_NONE_TAKEN,
+         {app + ":2"}},
+        {"fasm 1: an echoed line that starts like a message, between two headings",
+         {app + " [4]:", "error: mymac", "C:\\p\\m.inc [2] mymac [1]:", "  movv eax",
           "error: illegal instruction."},
-         3},
-        {"block at the top of the output", {heading, "  x", "error: x."}, 0},
-        {"heading right above", {heading, "error: x."}, 0},
-        {"echoed line with brackets is skipped", {heading, "  mov eax,[12]", "error: x."}, 0},
-        {"error line first of all", {"error: x."}, -1},
-        {"no heading in the block", {"flat assembler", "error: x."}, -1},
-        {"blank line ends the block", {heading, "", "error: x."}, -1},
-        {"spaces and tabs are blank", {heading, " \t ", "error: x."}, -1},
-        {"a heading of an earlier block", {heading, "  x", "error: x.", "", "  y", "error: y."}, -1},
-        {"the nearest of two blocks", {heading, "error: x.", inner, "error: y."}, 2},
-        {"a line too long to read is passed over", {heading, tooLong, "error: x."}, 0},
-        {"a heading too long to read is passed over", {heading, inner + tooLong + " [1]:", "error: x."}, 0},
+         PLACES_NONE_TAKEN,
+         {"mymac:0", "C:\\p\\m.inc:1", app + ":3"}},
+        {"a message right above a heading, an unreadable line above it",
+         {app + " [4]:", longLine, "error: x.", app + " [5]:", "error: y."},
+         PLACES_NONE_TAKEN,
+         {app + ":4"}},
+        {"a heading too long to read is passed over",
+         {app + " [4]:", app + " [9] " + longLine + " [1]:", "\tx", "error: x."},
+         PLACES_NONE_TAKEN,
+         {app + ":3"}},
+        {"a message that is no heading's neighbour does not end the error",
+         {app + " [4]:", "  x", "error: x.", "error: y."},
+         PLACES_NONE_TAKEN,
+         {app + ":3"}},
+        {"a blank line ends the error", {app + " [4]:", " \t ", "error: x."}, PLACES_NONE, {}},
+        {"the banner ends the error",
+         {app + " [4]:", "flat assembler  version 1.73.34", "error: x."},
+         PLACES_NONE,
+         {}},
+        {"an echoed line with brackets is no heading", {"  mov eax,[12]", "error: x."}, PLACES_NONE, {}},
+        {"the message first of all", {"error: x."}, PLACES_NONE, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         Lines lines{c.lines, {}};
-        std::unique_ptr<char[]> buffer = exactBlock(48);
-        size_t length = 12345;
-        int32_t errorLine = (int32_t)c.lines.size() - 1;
-        int32_t found = placeHeadingAbove(errorLine, readLine, &lines, buffer.get(), 48, &length);
-        EXPECT_EQ(found, c.found);
-        if (found >= 0) {
-            EXPECT_EQ(std::string(buffer.get(), length), c.lines[(size_t)found]);
-            EXPECT_EQ(buffer[length], '\0');
-        } else {
-            EXPECT_EQ(length, 12345u);
-        }
-        // Nothing below the error line or at it is read, nor above the heading.
-        for (int32_t asked : lines.asked) {
+        std::unique_ptr<char[]> buffer = exactBlock(256);
+        Visits visits;
+        const int32_t errorLine = (int32_t)c.lines.size() - 1;
+        EXPECT_EQ(visitErrorPlaces(errorLine, readLine, &lines, buffer.get(), 256, recordPlace, &visits),
+                  c.result);
+        EXPECT_EQ(joined(visits.seen), joined(c.seen));
+        for (int32_t asked : lines.asked)
             EXPECT_LT(asked, errorLine);
-            EXPECT_GE(asked, found);
-        }
     }
 }
 
-TEST(PlaceHeadingAbove, ReachesThirtyTwoLinesAndNoFurther)
+TEST(VisitErrorPlaces, TheTakenPlaceEndsTheVisitAndNothingAboveIsRead)
 {
-    for (int32_t between : {0, 30, 31, 32, 40}) {
+    const std::vector<std::string> text = {"C:\\p\\a.asm [1]:", "  x", "C:\\p\\m.inc [3] m [2]:", "  y",
+                                           "error: z."};
+    Lines lines{text, {}};
+    char buffer[64];
+    Visits visits{{}, "C:\\p\\m.inc"};
+    EXPECT_EQ(visitErrorPlaces(4, readLine, &lines, buffer, sizeof buffer, recordPlace, &visits),
+              PLACE_TAKEN);
+    EXPECT_EQ(joined(visits.seen), "m:1 | C:\\p\\m.inc:2");
+    for (int32_t asked : lines.asked)
+        EXPECT_GE(asked, 2);
+}
+
+TEST(VisitErrorPlaces, ReachesSixtyFourLinesAndNoFurther)
+{
+    for (int32_t between : {0, 62, 63, 64, 80}) {
         SCOPED_TRACE("lines between heading and message: " + std::to_string(between));
         Lines lines;
         lines.text.push_back("C:\\p\\a.asm [1]:");
@@ -537,23 +642,26 @@ TEST(PlaceHeadingAbove, ReachesThirtyTwoLinesAndNoFurther)
             lines.text.push_back("  echoed " + std::to_string(i));
         lines.text.push_back("error: x.");
         char buffer[256];
-        size_t length = 0;
-        int32_t errorLine = between + 1;
-        int32_t found = placeHeadingAbove(errorLine, readLine, &lines, buffer, sizeof buffer, &length);
+        Visits visits;
         // The heading is between + 1 lines up.
-        EXPECT_EQ(found, between + 1 <= ERROR_BLOCK_REACH ? 0 : -1);
+        const bool reached = between + 1 <= ERROR_BLOCK_REACH;
+        EXPECT_EQ(
+            visitErrorPlaces(between + 1, readLine, &lines, buffer, sizeof buffer, recordPlace, &visits),
+            reached ? PLACES_NONE_TAKEN : PLACES_NONE);
+        EXPECT_EQ(visits.seen.size(), reached ? 1u : 0u);
         EXPECT_LE(lines.asked.size(), (size_t)ERROR_BLOCK_REACH);
     }
 }
 
-TEST(PlaceHeadingAbove, LinesAtTheStartOfTheOutput)
+TEST(VisitErrorPlaces, LinesAtTheStartOfTheOutput)
 {
     for (int32_t errorLine : {0, -1, INT32_MIN}) {
         SCOPED_TRACE(errorLine);
         Lines lines;
         char buffer[16];
-        size_t length = 0;
-        EXPECT_EQ(placeHeadingAbove(errorLine, readLine, &lines, buffer, sizeof buffer, &length), -1);
+        Visits visits;
+        EXPECT_EQ(visitErrorPlaces(errorLine, readLine, &lines, buffer, sizeof buffer, recordPlace, &visits),
+                  PLACES_NONE);
         EXPECT_TRUE(lines.asked.empty());
     }
 }
@@ -574,7 +682,7 @@ TEST(RunOutputFileName, TheProjectsNameAndAHashOfItsPlace)
         {"", "output-"},
         {"C:\\p\\", "output-"},
         {"C:/p/bad\x01\x7fname.prj", "bad__name-"},  // control bytes become '_'
-        {"C:\\p\\caf\xe9.prj", "caf\xe9-"},       // other bytes stay
+        {"C:\\p\\caf\xe9.prj", "caf\xe9-"},          // other bytes stay
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.project);

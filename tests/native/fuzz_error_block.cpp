@@ -1,12 +1,15 @@
 // An output pane's text as the error-block search sees it: any bytes split
 // into lines at '\n', the last line taken for the double-clicked one, each
 // line handed over through a buffer whose size comes from the first byte.
-// The verdict is checked against a plain reading of the rule: the nearest
-// line above that is a heading, no blank line or unreadable line skipped
-// wrongly, nothing beyond 32 lines up.
+// The places visited are checked against a plain reading of the rule: where
+// the error starts (a blank line, the banner, the previous error's message),
+// every readable heading below that, nearest first, each one's places
+// innermost first, nothing beyond ERROR_BLOCK_REACH lines up, and the visit
+// ending at the place the visitor takes (the second byte picks which).
 
 #include "core/line_parse.h"
 
+#include <ctype.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -43,6 +46,28 @@ bool endsLikeHeading(const std::string& line)
     return line.size() >= 2 && line.compare(line.size() - 2, 2, "]:") == 0;
 }
 
+bool startsWithIgnoringCase(const std::string& line, const std::string& start)
+{
+    if (line.size() < start.size())
+        return false;
+    for (size_t i = 0; i < start.size(); ++i)
+        if (tolower((unsigned char)line[i]) != start[i])
+            return false;
+    return true;
+}
+
+struct Visits {
+    std::vector<std::string> seen;
+    size_t takeAt;  // the visit that takes its place
+};
+
+bool visitPlace(void* context, const char* name, int32_t lineIndex)
+{
+    Visits* visits = static_cast<Visits*>(context);
+    visits->seen.push_back(std::string(name) + '\n' + std::to_string(lineIndex));
+    return visits->seen.size() == visits->takeAt;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -75,27 +100,53 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     const int32_t errorLine = (int32_t)output.lines.size() - 1;
-    std::unique_ptr<char[]> buffer(new char[bufferSize]);
-    size_t length = 0;
-    const int32_t found = placeHeadingAbove(errorLine, readLine, &output, buffer.get(), bufferSize, &length);
-
-    int32_t expected = -1;
-    for (int32_t step = 1; step <= ERROR_BLOCK_REACH && step <= errorLine; ++step) {
-        const std::string& l = output.lines[(size_t)(errorLine - step)];
-        if (l.size() >= bufferSize)
+    const size_t reach = (size_t)(errorLine < ERROR_BLOCK_REACH ? errorLine : ERROR_BLOCK_REACH);
+    auto readable = [&](int32_t i) { return output.lines[(size_t)i].size() < bufferSize; };
+    auto heading = [&](int32_t i) {
+        return i >= errorLine - (int32_t)reach && i < errorLine && readable(i) &&
+               isPlaceHeading(output.lines[(size_t)i].data(), output.lines[(size_t)i].size());
+    };
+    // Where the error starts: the lines above `first` are not its own.
+    int32_t first = errorLine - (int32_t)reach;
+    for (int32_t i = errorLine - 1; i >= errorLine - (int32_t)reach; --i) {
+        const std::string& l = output.lines[(size_t)i];
+        if (!readable(i))
             continue;
-        if (blank(l))
-            break;
-        ErrorLinePlace place{};
-        if (endsLikeHeading(l) && classifyOutputLine(l.data(), l.size(), &place) == OUTPUT_LINE_PLACE) {
-            expected = errorLine - step;
+        const bool previousMessage =
+            (startsWithIgnoringCase(l, "error:") || startsWithIgnoringCase(l, "custom error:")) &&
+            heading(i + 1) && !heading(i - 1);
+        if (blank(l) || startsWithIgnoringCase(l, "flat assembler ") || previousMessage) {
+            first = i + 1;
             break;
         }
     }
-    if (found != expected)
+    std::vector<std::string> expected;
+    for (int32_t i = errorLine - 1; i >= first; --i) {
+        if (!heading(i))
+            continue;
+        const std::string& l = output.lines[(size_t)i];
+        ChainPlace places[PLACE_CHAIN_MAX];
+        const size_t count = parsePlaceChain(l.data(), l.size(), places, PLACE_CHAIN_MAX);
+        for (size_t p = count; p-- > 0;)
+            // The visitor gets the name up to a NUL it may hold.
+            expected.push_back(
+                l.substr(places[p].nameStart, strnlen(l.data() + places[p].nameStart, places[p].nameLength)) +
+                '\n' + std::to_string(places[p].lineIndex));
+    }
+
+    Visits visits{{}, size > 1 ? (size_t)data[1] % 8 : 0};
+    std::unique_ptr<char[]> buffer(new char[bufferSize]);
+    const PlaceVisit result =
+        visitErrorPlaces(errorLine, readLine, &output, buffer.get(), bufferSize, visitPlace, &visits);
+    const bool taken = visits.takeAt >= 1 && visits.takeAt <= expected.size();
+    if (taken)
+        expected.resize(visits.takeAt);
+    if (visits.seen != expected)
         abort();
-    if (found >= 0 && (length != output.lines[(size_t)found].size() ||
-                       memcmp(buffer.get(), output.lines[(size_t)found].data(), length) != 0))
+    const PlaceVisit expectedResult = taken              ? PLACE_TAKEN
+                                      : expected.empty() ? PLACES_NONE
+                                                         : PLACES_NONE_TAKEN;
+    if (result != expectedResult)
         abort();
     return 0;
 }
