@@ -8,6 +8,8 @@
 // builds is a copy in a fresh temporary folder.
 #include "tests/test_support.h"
 
+#include <string.h>
+
 #include <sstream>
 
 using hostsim::EditorEvent;
@@ -101,6 +103,58 @@ std::string echoedCommandLine(const std::string& output)
     return lines.size() > 1 ? lines[1] : std::string();
 }
 
+// A Windows program as users write it, with the headers' macros (invoke,
+// stdcall, proc with locals, struct) and a macro of the project's own
+// include file; both assemblers build it clean.
+const char PLANTED_PROGRAM[] = "format PE GUI 4.0\r\n"
+                               "entry start\r\n"
+                               "\r\n"
+                               "include 'win32a.inc'\r\n"
+                               "include 'inc\\macros.inc'\r\n"
+                               "\r\n"
+                               "struct PAIR\r\n"
+                               "  first  dd ?\r\n"
+                               "  second dd ?\r\n"
+                               "ends\r\n"
+                               "\r\n"
+                               "section '.text' code readable executable\r\n"
+                               "\r\n"
+                               "  start:\r\n"
+                               "        invoke  MessageBox,HWND_DESKTOP,message,caption,MB_OK\r\n"
+                               "        stdcall Sum,2,3\r\n"
+                               "        setreg  eax,1\r\n"
+                               "        invoke  ExitProcess,0\r\n"
+                               "\r\n"
+                               "proc Sum a,b\r\n"
+                               "  locals\r\n"
+                               "    total dd ?\r\n"
+                               "  endl\r\n"
+                               "        mov     eax,[a]\r\n"
+                               "        add     eax,[b]\r\n"
+                               "        mov     [total],eax\r\n"
+                               "        ret\r\n"
+                               "endp\r\n"
+                               "\r\n"
+                               "section '.data' data readable writeable\r\n"
+                               "\r\n"
+                               "  caption db 'planted',0\r\n"
+                               "  message db 'A program with one mistake planted at a time.',0\r\n"
+                               "  pair PAIR\r\n"
+                               "\r\n"
+                               "section '.idata' import data readable writeable\r\n"
+                               "\r\n"
+                               "  library kernel32,'KERNEL32.DLL',\\\r\n"
+                               "          user32,'USER32.DLL'\r\n"
+                               "\r\n"
+                               "  import kernel32,\\\r\n"
+                               "         ExitProcess,'ExitProcess'\r\n"
+                               "\r\n"
+                               "  import user32,\\\r\n"
+                               "         MessageBox,'MessageBoxA'\r\n";
+// The project's own macro, in each assembler's syntax.
+const char OWN_MACROS_FASM1[] = "macro setreg reg,value\r\n{\r\n        mov     reg,value\r\n}\r\n";
+const char OWN_MACROS_FASM2[] = "macro setreg reg,value\r\n        mov     reg,value\r\nend macro\r\n";
+
 // Where a real assembler is, and whether it can run here; skips the test
 // with the reason when it cannot.
 class RealAssemblerTest : public AddInTest {
@@ -141,6 +195,192 @@ protected:
         return file;
     }
 
+    // A project folder holding files (relative name, text), opened as the
+    // host opens it: the first `opened` files (all when -1) as documents, in
+    // the order of files, the first the main source.
+    std::vector<HWND> openProject(const std::string& folder,
+                                  const std::vector<std::pair<std::string, std::string>>& files,
+                                  int opened = -1)
+    {
+        std::vector<HWND> documents;
+        for (const auto& file : files) {
+            std::string path = folder + "\\" + file.first;
+            size_t slash = file.first.find('\\');
+            if (slash != std::string::npos)
+                CreateDirectoryA((folder + "\\" + file.first.substr(0, slash)).c_str(), nullptr);
+            EXPECT_TRUE(hostsim::writeFile(path, file.second)) << path;
+        }
+        host->openProject(writeProject(folder, "proj"), "", (folder + "\\proj.exe").c_str());
+        for (size_t i = 0; i < files.size() && (opened < 0 || (int)i < opened); ++i)
+            documents.push_back(
+                host->openChild(folder + "\\" + files[i].first, FILE_TYPE_ASSEMBLY, files[i].second));
+        return documents;
+    }
+
+    // examples/hello with its planted mistake corrected builds a 32-bit GUI
+    // program through Build; with the mistake, the highlighted error line
+    // and the place line above it lead to it.
+    void checkSample()
+    {
+        std::string folder = hostsim::tempFolder("hello-fasm2");
+        ASSERT_EQ(hostsim::copyFolder(env("TORDEL_SOURCE") + "\\examples\\hello", folder), "");
+        const std::string source = folder + "\\hello.asm", script = folder + "\\hello.rc";
+        const std::string program = folder + "\\hello.exe";
+        const std::string withMistake = hostsim::readFile(source);
+        std::vector<std::string> lines = splitLines(withMistake);
+        const int mistake = lineHolding(lines, "mvo ");
+        ASSERT_GE(mistake, 0) << "the sample lost its planted mistake";
+        std::string corrected = withMistake;
+        corrected.replace(corrected.find("mvo "), 4, "mov ");
+        ASSERT_TRUE(hostsim::writeFile(source, corrected));
+
+        host->openProject(folder + "\\hello.prj", "", program.c_str());
+        HWND editor = host->openChild(source, FILE_TYPE_ASSEMBLY, corrected);
+        HWND scriptDoc = host->openChild(script, FILE_TYPE_RESOURCE_SCRIPT, hostsim::readFile(script));
+        host->activate(scriptDoc);
+
+        EXPECT_EQ(host->command(HC_BUILD), 1);
+        std::string out = host->outputText();
+        EXPECT_EQ(out.find("rror:"), std::string::npos) << out;
+        EXPECT_FALSE(host->outputPaneVisible()) << out;
+        EXPECT_EQ(host->statusText(4), "FASM");
+        // A 32-bit GUI program: i386, PE32, the Windows GUI subsystem.
+        std::string image = hostsim::readFile(program);
+        size_t pe = peHeader(image);
+        ASSERT_NE(pe, 0u) << program << " is no program (" << image.size() << " bytes)\n" << out;
+        EXPECT_EQ(word(image, pe + 4), 0x14Cu);
+        EXPECT_EQ(word(image, pe + 24), 0x10Bu);
+        EXPECT_EQ(word(image, pe + 24 + 68), (unsigned)IMAGE_SUBSYSTEM_WINDOWS_GUI);
+
+        ASSERT_TRUE(hostsim::writeFile(source, withMistake));
+        EXPECT_EQ(host->command(HC_BUILD), 1);
+        std::vector<std::string> output = splitLines(host->outputText());
+        int error = host->highlightedOutputLine();
+        ASSERT_GE(error, 0) << host->outputText();
+        EXPECT_NE(output[(size_t)error].find("rror: "), std::string::npos) << output[(size_t)error];
+        EXPECT_TRUE(host->outputPaneVisible());
+        int place = lineHolding(output, source + " [" + std::to_string(mistake + 1) + "]:");
+        ASSERT_GE(place, 0) << host->outputText();
+        expectLeadsTo(error, editor, mistake, {scriptDoc});
+        expectLeadsTo(place, editor, mistake, {scriptDoc});
+    }
+
+    // A few programs of the flat assembler's Windows package, copied as they
+    // are, build clean through Build: 32-bit programs, the pane hidden.
+    void checkExamples()
+    {
+        if (env("FASM_EXE").empty())
+            GTEST_SKIP() << "the examples are the flat assembler's, and FASM_EXE names none";
+        const std::string examples = sharedFasm() + "\\EXAMPLES";
+        if (!fileExists(examples + "\\HELLO\\HELLO.ASM"))
+            GTEST_SKIP() << "the flat assembler's examples are not in " << examples;
+        for (const char* example :
+             {"HELLO\\HELLO.ASM", "TEMPLATE\\TEMPLATE.ASM", "DIALOG\\DIALOG.ASM", "MINIPAD\\MINIPAD.ASM"}) {
+            SCOPED_TRACE(example);
+            const std::string name = example, folderName = name.substr(0, name.find('\\'));
+            const std::string folder = hostsim::tempFolder("example");
+            ASSERT_EQ(hostsim::copyFolder(examples + "\\" + folderName, folder), "");
+            const std::string source = folder + name.substr(name.find('\\'));
+            const std::string program = folder + "\\" + folderName + ".EXE";
+            host->openProject(writeProject(folder, folderName), "", program.c_str());
+            HWND editor = host->openChild(source, FILE_TYPE_ASSEMBLY, hostsim::readFile(source));
+            EXPECT_EQ(host->command(HC_BUILD), 1);
+            const std::string out = host->outputText();
+            EXPECT_EQ(out.find("rror:"), std::string::npos) << out;
+            EXPECT_FALSE(host->outputPaneVisible()) << out;
+            const std::string image = hostsim::readFile(program);
+            const size_t pe = peHeader(image);
+            ASSERT_NE(pe, 0u) << program << " is no program\n" << out;
+            EXPECT_EQ(word(image, pe + 4), 0x14Cu);
+            host->closeChild(editor);
+        }
+    }
+
+    // The flat assembler's package beside FASM_EXE (the headers in INCLUDE,
+    // the examples in EXAMPLES), as a Windows path.
+    std::string sharedFasm()
+    {
+        std::string fasm = hostsim::windowsPathOf(env("FASM_EXE"));
+        return fasm.substr(0, fasm.find_last_of("\\/"));
+    }
+
+    // A Windows program as users write them, one mistake planted at a time:
+    // each case's error must lead to the user's own line with only the
+    // user's sources open, however deep in the headers' macros the assembler
+    // found it. fasm1: which assembler, for what each one names.
+    void checkPlantedMistakes(bool fasm1)
+    {
+        struct Place {
+            int file;          // 0 main.asm, 1 inc\\macros.inc
+            const char* text;  // what the line holds
+        };
+        struct Case {
+            const char* label;
+            int file;  // where the mistake goes
+            const char* from;
+            const char* to;
+            bool includeOpen;
+            Place fasm1, fasm2;
+        } cases[] = {
+            {"invoke: an undefined constant",
+             0,
+             "caption,MB_OK",
+             "caption,MB_OKK",
+             false,
+             {0, "MB_OKK"},
+             {0, "MB_OKK"}},
+            {"stdcall: an undefined argument",
+             0,
+             "Sum,2,3",
+             "Sum,2,three",
+             false,
+             {0, "three"},
+             {0, "three"}},
+            {"proc: a bad local", 0, "total dd ?", "total dd ?,", true, {0, "total dd"}, {0, "total dd"}},
+            // fasm 1 names the line that ends the definition, fasm g the field.
+            {"struct: a bad field", 0, "second dd ?", "second dd ?,?,", true, {0, "ends"}, {0, "second dd"}},
+            {"a macro of the project's include, misused",
+             0,
+             "setreg  eax,1",
+             "setreg  eax,one",
+             false,
+             {0, "setreg  eax,one"},
+             {0, "setreg  eax,one"}},
+            // fasm g names no file for a macro's own lines, only the line using it.
+            {"a mistake inside the open include's macro",
+             1,
+             "mov     reg,value",
+             "mov     reg,value,value",
+             true,
+             {1, "reg,value,value"},
+             {0, "setreg  eax,1"}},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.label);
+            std::string texts[2] = {PLANTED_PROGRAM, fasm1 ? OWN_MACROS_FASM1 : OWN_MACROS_FASM2};
+            const size_t at = texts[c.file].find(c.from);
+            ASSERT_NE(at, std::string::npos) << c.from;
+            texts[c.file].replace(at, strlen(c.from), c.to);
+            const std::string folder = hostsim::tempFolder("planted");
+            std::vector<HWND> docs = openProject(
+                folder, {{"main.asm", texts[0]}, {"inc\\macros.inc", texts[1]}}, c.includeOpen ? 2 : 1);
+            host->activate(docs[0]);
+            EXPECT_EQ(host->command(HC_BUILD), 1);
+            const int error = host->highlightedOutputLine();
+            ASSERT_GE(error, 0) << host->outputText();
+            const std::vector<std::string> out = splitLines(host->outputText());
+            EXPECT_NE(out[(size_t)error].find("rror: "), std::string::npos) << host->outputText();
+            const Place& place = fasm1 ? c.fasm1 : c.fasm2;
+            const int line = lineHolding(splitLines(texts[place.file]), place.text);
+            ASSERT_GE(line, 0) << place.text;
+            std::vector<HWND> others(docs);
+            others.erase(others.begin() + place.file);
+            expectLeadsTo(error, docs[(size_t)place.file], line, others);
+            for (HWND doc : docs)
+                host->closeChild(doc);
+        }
+    }
+
     // A double-click on line leads to line index `mistake` of target: marked,
     // the caret there, its window in front; no other document touched.
     void expectLeadsTo(int line, HWND target, int mistake, const std::vector<HWND>& others)
@@ -168,12 +408,57 @@ protected:
 
 class RealFasmTest : public RealAssemblerTest {
 protected:
+    std::string includeBefore;
+    bool hadInclude = false;
+
     void SetUp() override
     {
         AddInTest::SetUp();
         findAssembler("FASM_EXE", "the flat assembler (fasm/FASM.EXE)");
+        hadInclude = GetEnvironmentVariableA("INCLUDE", nullptr, 0) > 0;
+        includeBefore = env("INCLUDE");
+    }
+
+    void TearDown() override
+    {
+        SetEnvironmentVariableA("INCLUDE", hadInclude ? includeBefore.c_str() : nullptr);
+        RealAssemblerTest::TearDown();
+    }
+
+    // The flat assembler finds win32a.inc and the rest through INCLUDE, as
+    // its users set it: the package's INCLUDE folder beside FASM.EXE. The
+    // assembler inherits it from the host.
+    void useHeaders()
+    {
+        const std::string headers = sharedFasm() + "\\INCLUDE";
+        if (!fileExists(headers + "\\WIN32A.INC"))
+            GTEST_SKIP() << "the flat assembler's Windows headers are not in " << headers;
+        ASSERT_TRUE(SetEnvironmentVariableA("INCLUDE", headers.c_str()));
+        setAssembler(assembler);
+        load();
     }
 };
+
+TEST_F(RealFasmTest, TheSampleBuildsCleanAndItsMistakeIsNavigated)
+{
+    useHeaders();
+    if (!IsSkipped() && !HasFatalFailure())
+        checkSample();
+}
+
+TEST_F(RealFasmTest, ExamplesOfTheWindowsPackageBuildClean)
+{
+    useHeaders();
+    if (!IsSkipped() && !HasFatalFailure())
+        checkExamples();
+}
+
+TEST_F(RealFasmTest, MistakesThroughMacrosLeadToTheUsersLine)
+{
+    useHeaders();
+    if (!IsSkipped() && !HasFatalFailure())
+        checkPlantedMistakes(true);
+}
 
 // The flat assembler's own source beside its FASM.EXE: SOURCE\WIN32\FASM.ASM
 // includes ..\errors.inc and 28 other files, written in lower case while the
@@ -336,71 +621,13 @@ protected:
         setAssembler(assembler);
         load();
     }
-
-    // A project folder holding files (relative name, text), opened as the
-    // host opens it; the documents in the order of files, the first the main source.
-    std::vector<HWND> openProject(const std::string& folder,
-                                  const std::vector<std::pair<std::string, std::string>>& files)
-    {
-        std::vector<HWND> documents;
-        for (const auto& file : files) {
-            std::string path = folder + "\\" + file.first;
-            size_t slash = file.first.find('\\');
-            if (slash != std::string::npos)
-                CreateDirectoryA((folder + "\\" + file.first.substr(0, slash)).c_str(), nullptr);
-            EXPECT_TRUE(hostsim::writeFile(path, file.second)) << path;
-        }
-        host->openProject(writeProject(folder, "proj"), "", (folder + "\\proj.bin").c_str());
-        for (const auto& file : files)
-            documents.push_back(host->openChild(folder + "\\" + file.first, FILE_TYPE_ASSEMBLY, file.second));
-        return documents;
-    }
 };
 
-TEST_F(RealFasm2Test, TheSampleBuildsCleanAndItsMistakeIsNavigated)
-{
-    std::string folder = hostsim::tempFolder("hello-fasm2");
-    ASSERT_EQ(hostsim::copyFolder(env("TORDEL_SOURCE") + "\\examples\\hello", folder), "");
-    const std::string source = folder + "\\hello.asm", script = folder + "\\hello.rc";
-    const std::string program = folder + "\\hello.exe";
-    const std::string withMistake = hostsim::readFile(source);
-    std::vector<std::string> lines = splitLines(withMistake);
-    const int mistake = lineHolding(lines, "mvo ");
-    ASSERT_GE(mistake, 0) << "the sample lost its planted mistake";
-    std::string corrected = withMistake;
-    corrected.replace(corrected.find("mvo "), 4, "mov ");
-    ASSERT_TRUE(hostsim::writeFile(source, corrected));
+TEST_F(RealFasm2Test, TheSampleBuildsCleanAndItsMistakeIsNavigated) { checkSample(); }
 
-    host->openProject(folder + "\\hello.prj", "", program.c_str());
-    HWND editor = host->openChild(source, FILE_TYPE_ASSEMBLY, corrected);
-    HWND scriptDoc = host->openChild(script, FILE_TYPE_RESOURCE_SCRIPT, hostsim::readFile(script));
-    host->activate(scriptDoc);
+TEST_F(RealFasm2Test, ExamplesOfTheWindowsPackageBuildClean) { checkExamples(); }
 
-    EXPECT_EQ(host->command(HC_BUILD), 1);
-    std::string out = host->outputText();
-    EXPECT_EQ(out.find("rror:"), std::string::npos) << out;
-    EXPECT_FALSE(host->outputPaneVisible()) << out;
-    EXPECT_EQ(host->statusText(4), "FASM");
-    // A 32-bit GUI program: i386, PE32, the Windows GUI subsystem.
-    std::string image = hostsim::readFile(program);
-    size_t pe = peHeader(image);
-    ASSERT_NE(pe, 0u) << program << " is no program (" << image.size() << " bytes)\n" << out;
-    EXPECT_EQ(word(image, pe + 4), 0x14Cu);
-    EXPECT_EQ(word(image, pe + 24), 0x10Bu);
-    EXPECT_EQ(word(image, pe + 24 + 68), (unsigned)IMAGE_SUBSYSTEM_WINDOWS_GUI);
-
-    ASSERT_TRUE(hostsim::writeFile(source, withMistake));
-    EXPECT_EQ(host->command(HC_BUILD), 1);
-    std::vector<std::string> output = splitLines(host->outputText());
-    int error = host->highlightedOutputLine();
-    ASSERT_GE(error, 0) << host->outputText();
-    EXPECT_TRUE(startsWith(output[(size_t)error], "Error: ")) << output[(size_t)error];
-    EXPECT_TRUE(host->outputPaneVisible());
-    int place = lineHolding(output, source + " [" + std::to_string(mistake + 1) + "]:");
-    ASSERT_GE(place, 0) << host->outputText();
-    expectLeadsTo(error, editor, mistake, {scriptDoc});
-    expectLeadsTo(place, editor, mistake, {scriptDoc});
-}
+TEST_F(RealFasm2Test, MistakesThroughMacrosLeadToTheUsersLine) { checkPlantedMistakes(false); }
 
 TEST_F(RealFasm2Test, AnErrorInAFileIncludedInsideAMacroLeadsToThatFile)
 {
