@@ -4,9 +4,11 @@
 # the sample FASM project, builds it, double-clicks the error line, and runs
 # the project's batch file with Redirect OUT on. It prints what a user sees.
 # The assembler is a real one where this machine can run it (both are 32-bit
-# programs): FASM_EXE=/path/to/fasm.exe when set (the sample then needs its
-# INCLUDE folder), else fasm2 from ../shared/assemblers (or FASM2_CMD). Where
-# no real assembler can run, the stand-in plays it, and the demo says so.
+# programs): FASM_EXE=/path/to/FASM.EXE when set (the flat assembler 1.73;
+# the sample includes win32a.inc, found through INCLUDE, which the demo sets
+# to the INCLUDE folder beside FASM.EXE unless it is set already), else fasm2
+# from ../shared/assemblers (or FASM2_CMD). Where no real assembler can run,
+# the stand-in plays it, and the demo says so.
 # The shipped i686 build runs where this machine executes 32-bit code; the
 # x86-64 test build elsewhere. The first lines say which.
 set -euo pipefail
@@ -40,6 +42,11 @@ if ! machine_runs_32bit; then
 elif [ -n "$user_fasm" ]; then
   assembler=$(winpath "$user_fasm")
   echo "== Assembler: the flat assembler at $user_fasm (FASM_EXE)"
+  # Its users set INCLUDE to the package's headers; Wine hands it on to the
+  # host and from there to the assembler.
+  headers=$(find "$(dirname "$user_fasm")" -maxdepth 1 -iname include -type d | head -1)
+  if [ -z "${INCLUDE:-}" ] && [ -n "$headers" ]; then export INCLUDE=$(winpath "$headers"); fi
+  echo "   Headers: INCLUDE=${INCLUDE:-(not set: win32a.inc will not be found)}"
 elif [ -n "${FASM2_CMD:-}" ]; then
   assembler=$(winpath "$FASM2_CMD")
   echo "== Assembler: fasm2 at $FASM2_CMD (fasm g with its Windows headers)"
@@ -64,7 +71,7 @@ p=$(winpath "$demo/hello")
   --print menu \
   --cmd build \
   --print commands --print status --print output \
-  --dblclick-text 'hello.asm [' --print editors --print status \
+  --dblclick-error --print editors --print status \
   --cmd "Redirect OUT" --print status \
   --cmd "Execute first BAT" --print output
 
