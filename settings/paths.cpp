@@ -107,6 +107,8 @@ namespace {
 const char SETTINGS_SECTION[] = "FASM";
 const char PATH_KEY[] = "PATH";
 const char KEEP_RC_KEY[] = "KeepRC";
+const char INCLUDE_KEY[] = "INCLUDE";
+const char GOTO_ERROR_KEY[] = "GotoError";
 
 int keepRc;
 
@@ -141,15 +143,19 @@ void flushProfile(const char* file, DWORD* error)
         *error = ERROR_WRITE_FAULT;
 }
 
-DWORD saveSettings(const char* assemblerPath, bool keep)
+DWORD saveSettings(const SetupSettings& settings)
 {
+    const bool keep = settings.keepRc;
     DWORD error = ERROR_SUCCESS;
     // A name too long for any file is refused before the cache takes it.
     if (lstrlenA(addInsIniPath()) >= MAX_PATH) {
         error = ERROR_FILENAME_EXCED_RANGE;
     } else {
-        writeProfileValue(SETTINGS_SECTION, PATH_KEY, assemblerPath, addInsIniPath(), &error);
+        writeProfileValue(SETTINGS_SECTION, PATH_KEY, settings.assemblerPath, addInsIniPath(), &error);
         writeProfileValue(SETTINGS_SECTION, KEEP_RC_KEY, keep ? "1" : "0", addInsIniPath(), &error);
+        writeProfileValue(SETTINGS_SECTION, INCLUDE_KEY, settings.includeFolder, addInsIniPath(), &error);
+        writeProfileValue(SETTINGS_SECTION, GOTO_ERROR_KEY, settings.gotoError ? "1" : "0", addInsIniPath(),
+                          &error);
     }
     flushProfile(addInsIniPath(), &error);
     if (error == ERROR_SUCCESS)
@@ -165,6 +171,19 @@ void readAssemblerPath(char* out)
     char path[4 * ASSEMBLER_PATH_SIZE];
     DWORD n = GetPrivateProfileStringA(SETTINGS_SECTION, PATH_KEY, "", path, sizeof path, addInsIniPath());
     lstrcpynA(out, n < ASSEMBLER_PATH_SIZE ? path : "", ASSEMBLER_PATH_SIZE);
+}
+
+void readIncludeFolder(char* out)
+{
+    // Cut, a folder would name another one: too long counts as none.
+    char path[4 * ASSEMBLER_PATH_SIZE];
+    DWORD n = GetPrivateProfileStringA(SETTINGS_SECTION, INCLUDE_KEY, "", path, sizeof path, addInsIniPath());
+    lstrcpynA(out, n < ASSEMBLER_PATH_SIZE ? path : "", ASSEMBLER_PATH_SIZE);
+}
+
+bool gotoErrorOn()
+{
+    return GetPrivateProfileIntA(SETTINGS_SECTION, GOTO_ERROR_KEY, 0, addInsIniPath()) == 1;
 }
 
 void readProjectCompiler(const char* projectFile, char* out)

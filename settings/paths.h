@@ -26,7 +26,13 @@ void loadKeepRc();
 bool keepRcOn();
 bool keepRcForDialog();
 
-void readAssemblerPath(char* out);                             // ASSEMBLER_PATH_SIZE bytes
+void readAssemblerPath(char* out);  // ASSEMBLER_PATH_SIZE bytes
+// FASM/INCLUDE as the user gave it (ASSEMBLER_PATH_SIZE bytes); empty when
+// none is given, or when it is too long to be read whole.
+void readIncludeFolder(char* out);
+// GotoError (FASM/GotoError, 0 when missing): a failed build goes to its
+// first error. On only when exactly 1; read at the moment of use.
+bool gotoErrorOn();
 void readProjectCompiler(const char* projectFile, char* out);  // COMPILER_NAME_SIZE bytes
 
 // Writes one value of a settings file; on failure keeps the first error.
@@ -35,6 +41,13 @@ void writeProfileValue(const char* section, const char* key, const char* value, 
 // The profile functions may keep writes in a cache and fail only when the
 // file is written out, saying nothing; once flushed, the file must exist.
 void flushProfile(const char* file, DWORD* error);
-// Stores the assembler's path and KeepRC, which take effect at once.
+// What the setup dialog stores.
+struct SetupSettings {
+    char assemblerPath[ASSEMBLER_PATH_SIZE];
+    char includeFolder[ASSEMBLER_PATH_SIZE];
+    bool keepRc;
+    bool gotoError;
+};
+// Stores the setup dialog's settings, which take effect at once.
 // ERROR_SUCCESS, or the system's error.
-DWORD saveSettings(const char* assemblerPath, bool keepRc);
+DWORD saveSettings(const SetupSettings& settings);

@@ -52,7 +52,9 @@ enum : size_t { LONG_TEXT_SIZE = 1024 };
     X(TEXT_RUN_STOPPED, "r7", "[Stopped by the user after %lu.%lu s]")                                       \
     X(TEXT_OUTPUT_FILE, "r8", "[The whole output is in %s]")                                                 \
     X(TEXT_NO_OUTPUT_FILE, "r9", "[The output is not kept in a file: %s: %s]")                               \
-    X(TEXT_SETUP_EXPORT_UI, "d4", "Export UI")
+    X(TEXT_SETUP_EXPORT_UI, "d4", "Export UI")                                                               \
+    X(TEXT_SETUP_GOTO_ERROR, "d5", "Go to the first error after a failed build")                             \
+    X(TEXT_SETUP_INCLUDE_LABEL, "d6", "Include folder")
 
 enum TextId {
 #define TORDEL_TEXT_ID(id, key, text) id,

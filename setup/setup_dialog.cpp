@@ -42,9 +42,14 @@ void initDialog(HWND dialog)
     SetDlgItemTextA(dialog, IDC_PATH_LABEL, lookup(TEXT_SETUP_PATH_LABEL, text));
     SetDlgItemTextA(dialog, IDC_KEEP_RC, lookup(TEXT_SETUP_KEEP_RC, text));
     SetDlgItemTextA(dialog, IDC_EXPORT_UI, lookup(TEXT_SETUP_EXPORT_UI, text));
+    SetDlgItemTextA(dialog, IDC_GOTO_ERROR, lookup(TEXT_SETUP_GOTO_ERROR, text));
+    SetDlgItemTextA(dialog, IDC_INCLUDE_LABEL, lookup(TEXT_SETUP_INCLUDE_LABEL, text));
     SetDlgItemTextA(dialog, IDC_VERSION, "V. " TORDEL_VERSION_NAME);
 
     SendDlgItemMessageA(dialog, IDC_KEEP_RC, BM_SETCHECK, keepRcForDialog() ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendDlgItemMessageA(dialog, IDC_GOTO_ERROR, BM_SETCHECK, gotoErrorOn() ? BST_CHECKED : BST_UNCHECKED, 0);
+    readIncludeFolder(text);
+    SetDlgItemTextA(dialog, IDC_INCLUDE_PATH, text);
 
     readAssemblerPath(browsePath);
     SetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, browsePath);
@@ -59,10 +64,12 @@ void initDialog(HWND dialog)
 // dialog stays open with what was typed rather than closing as if saved.
 bool storeSettings(HWND dialog)
 {
-    char path[WORK_BUFFER_SIZE];
-    GetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, path, sizeof path);
-    bool keep = SendDlgItemMessageA(dialog, IDC_KEEP_RC, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    DWORD error = saveSettings(path, keep);
+    SetupSettings settings;
+    GetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, settings.assemblerPath, sizeof settings.assemblerPath);
+    GetDlgItemTextA(dialog, IDC_INCLUDE_PATH, settings.includeFolder, sizeof settings.includeFolder);
+    settings.keepRc = SendDlgItemMessageA(dialog, IDC_KEEP_RC, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    settings.gotoError = SendDlgItemMessageA(dialog, IDC_GOTO_ERROR, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    DWORD error = saveSettings(settings);
     if (error != ERROR_SUCCESS) {
         showSystemError(error, addInsIniPath(), dialog);
         return false;

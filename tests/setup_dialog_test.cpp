@@ -109,15 +109,22 @@ TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
         LONG styleSet, styleClear, buttonType;
         bool clientEdge;
     } controls[] = {
+        {IDC_PATH_LABEL, "Static", "Full path to the FASM compiler:", 0, WS_TABSTOP, -1, false},
         {IDC_PATH_FRAME, "Static", "", 0, WS_TABSTOP, -1, true},
         {IDC_ASSEMBLER_PATH, "Edit", "", WS_TABSTOP, WS_BORDER | ES_AUTOHSCROLL, -1, false},
         {IDC_BROWSE, "Button", "...", WS_TABSTOP, 0, BS_PUSHBUTTON, false},
-        {IDOK, "Button", "OK", WS_TABSTOP, 0, BS_DEFPUSHBUTTON, false},
-        {IDCANCEL, "Button", "Cancel", WS_TABSTOP, 0, BS_PUSHBUTTON, false},
-        {IDC_PATH_LABEL, "Static", "Full path to the FASM compiler:", 0, WS_TABSTOP, -1, false},
-        {IDC_EXPORT_UI, "Button", "Export UI", WS_TABSTOP, 0, BS_PUSHBUTTON, false},
+        {IDC_ASSEMBLER_ANSWER, "Static", "", SS_NOPREFIX, WS_TABSTOP, -1, false},
+        {IDC_INCLUDE_LABEL, "Static", "Include folder", 0, WS_TABSTOP, -1, false},
+        {IDC_INCLUDE_FRAME, "Static", "", 0, WS_TABSTOP, -1, true},
+        {IDC_INCLUDE_PATH, "Edit", "", WS_TABSTOP, WS_BORDER | ES_AUTOHSCROLL, -1, false},
+        {IDC_INCLUDE_BROWSE, "Button", "...", WS_TABSTOP, 0, BS_PUSHBUTTON, false},
         {IDC_KEEP_RC, "Button", "Keep automatic rc.inc", WS_TABSTOP, 0, BS_AUTOCHECKBOX, false},
+        {IDC_GOTO_ERROR, "Button", "Go to the first error after a failed build", WS_TABSTOP, 0,
+         BS_AUTOCHECKBOX, false},
         {IDC_VERSION, "Static", "V. 0.8c", 0, WS_TABSTOP, -1, false},
+        {IDC_EXPORT_UI, "Button", "Export UI", WS_TABSTOP, 0, BS_PUSHBUTTON, false},
+        {IDCANCEL, "Button", "Cancel", WS_TABSTOP, 0, BS_PUSHBUTTON, false},
+        {IDOK, "Button", "OK", WS_TABSTOP, 0, BS_DEFPUSHBUTTON, false},
     };
     load();
     bool ran = false;
@@ -130,7 +137,7 @@ TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
         EXPECT_FALSE(style & WS_CHILD);
         EXPECT_TRUE(GetWindowLongA(d, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
 
-        RECT client, size = {0, 0, 225, 63};
+        RECT client, size = {0, 0, 225, 113};
         GetClientRect(d, &client);
         MapDialogRect(d, &size);
         EXPECT_EQ(client.right, size.right);
@@ -187,26 +194,38 @@ TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
             EXPECT_LT(r.top, r.bottom);
         }
 
-        // The layout: the label above the framed path, which holds the edit
-        // and, at its right end, the "..." button; the check box below it; the
-        // version, Export UI, Cancel and OK in one row at the bottom, left
-        // to right, none covering another.
-        RECT label = placeOf(d, IDC_PATH_LABEL), frame = placeOf(d, IDC_PATH_FRAME);
-        RECT path = placeOf(d, IDC_ASSEMBLER_PATH), browse = placeOf(d, IDC_BROWSE);
-        RECT keep = placeOf(d, IDC_KEEP_RC);
-        EXPECT_LE(label.bottom, frame.top);
-        for (const RECT& inside : {path, browse}) {
-            EXPECT_GE(inside.left, frame.left);
-            EXPECT_LE(inside.right, frame.right);
-            EXPECT_GE(inside.top, frame.top);
+        // The layout: each label above its framed path, which holds the edit
+        // and, at its right end, the "..." button; the assembler's answer
+        // between the two; the check boxes below them; the version, Export UI,
+        // Cancel and OK in one row at the bottom, left to right, none
+        // covering another.
+        struct Field {
+            int label, frame, edit, browse;
+        } fields[] = {{IDC_PATH_LABEL, IDC_PATH_FRAME, IDC_ASSEMBLER_PATH, IDC_BROWSE},
+                      {IDC_INCLUDE_LABEL, IDC_INCLUDE_FRAME, IDC_INCLUDE_PATH, IDC_INCLUDE_BROWSE}};
+        for (const Field& f : fields) {
+            SCOPED_TRACE(f.edit);
+            RECT label = placeOf(d, f.label), frame = placeOf(d, f.frame);
+            RECT path = placeOf(d, f.edit), browse = placeOf(d, f.browse);
+            EXPECT_LE(label.bottom, frame.top);
+            for (const RECT& inside : {path, browse}) {
+                EXPECT_GE(inside.left, frame.left);
+                EXPECT_LE(inside.right, frame.right);
+                EXPECT_GE(inside.top, frame.top);
+            }
+            EXPECT_LT(path.left, browse.left);
+            EXPECT_LT(path.right, browse.right);
         }
-        EXPECT_LT(path.left, browse.left);
-        EXPECT_LT(path.right, browse.right);
-        EXPECT_LE(frame.bottom, keep.top);
+        RECT answer = placeOf(d, IDC_ASSEMBLER_ANSWER);
+        EXPECT_LE(placeOf(d, IDC_PATH_FRAME).bottom, answer.top);
+        EXPECT_LE(answer.bottom, placeOf(d, IDC_INCLUDE_LABEL).top);
+        RECT keep = placeOf(d, IDC_KEEP_RC), gotoError = placeOf(d, IDC_GOTO_ERROR);
+        EXPECT_LE(placeOf(d, IDC_INCLUDE_FRAME).bottom, keep.top);
+        EXPECT_LE(keep.bottom, gotoError.top);
         int row[] = {IDC_VERSION, IDC_EXPORT_UI, IDCANCEL, IDOK};
         for (size_t i = 0; i < 4; ++i) {
             RECT r = placeOf(d, row[i]);
-            EXPECT_GE(r.top, keep.bottom) << row[i];
+            EXPECT_GE(r.top, gotoError.bottom) << row[i];
             if (i > 0)
                 EXPECT_LE(placeOf(d, row[i - 1]).right, r.left) << row[i];
         }
@@ -216,14 +235,15 @@ TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
         EXPECT_EQ(GetFocus(), edit);
         std::vector<int> tabs;
         HWND at = edit;
-        for (int i = 0; i < 8; ++i) {
+        for (int i = 0; i < 12; ++i) {
             at = GetNextDlgTabItem(d, at, FALSE);
             tabs.push_back(GetDlgCtrlID(at));
             if (at == edit)
                 break;
         }
-        EXPECT_EQ(tabs, (std::vector<int>{IDC_BROWSE, IDOK, IDCANCEL, IDC_EXPORT_UI, IDC_KEEP_RC,
-                                          IDC_ASSEMBLER_PATH}));
+        EXPECT_EQ(tabs,
+                  (std::vector<int>{IDC_BROWSE, IDC_INCLUDE_PATH, IDC_INCLUDE_BROWSE, IDC_KEEP_RC,
+                                    IDC_GOTO_ERROR, IDC_EXPORT_UI, IDCANCEL, IDOK, IDC_ASSEMBLER_PATH}));
         click(d, IDCANCEL);
     });
     EXPECT_TRUE(ran);

@@ -101,6 +101,8 @@ inline const std::pair<const char*, const char*> UI_TEXTS[] = {
     {"r8", "[The whole output is in %s]"},
     {"r9", "[The output is not kept in a file: %s: %s]"},
     {"d4", "Export UI"},
+    {"d5", "Go to the first error after a failed build"},
+    {"d6", "Include folder"},
 };
 inline constexpr size_t UI_TEXT_COUNT = sizeof UI_TEXTS / sizeof UI_TEXTS[0];
 // The add-in's original keys, which translations made for it may hold.
