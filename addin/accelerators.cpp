@@ -40,7 +40,7 @@ void replaceHostTable(HACCEL old, AccelEntry* entries, int count)
 
 }  // namespace
 
-void editHostTable(AccelEdit edit, DWORD shortcut, UINT command)
+void editHostTable(AccelEdit edit, const HostShortcut* shortcuts, size_t count)
 {
     HACCEL* variable = hostWindows().acceleratorVar;
     HACCEL old = variable ? *variable : nullptr;
@@ -48,16 +48,26 @@ void editHostTable(AccelEdit edit, DWORD shortcut, UINT command)
         return;
     int n = 0;
     bool onHeap = false;
-    AccelEntry* entries = copyHostTable(old, edit == ACCEL_ADD ? 1 : 0, &n, &onHeap);
+    AccelEntry* entries = copyHostTable(old, edit == ACCEL_ADD ? (int)count : 0, &n, &onHeap);
     if (!entries)
         return;
-    if (edit == ACCEL_ADD) {
-        replaceHostTable(old, entries, (int)appendAccel(entries, (size_t)n, shortcut, (uint16_t)command));
-    } else {
-        long at = findAccel(entries, (size_t)n, shortcut, (uint16_t)command);
-        if (at >= 0)
-            replaceHostTable(old, entries, (int)removeAccelAt(entries, (size_t)n, (size_t)at));
+    size_t entryCount = (size_t)n;
+    bool changed = false;
+    for (size_t i = 0; i < count; ++i) {
+        const HostShortcut& s = shortcuts[i];
+        if (edit == ACCEL_ADD) {
+            entryCount = appendAccel(entries, entryCount, s.shortcut, (uint16_t)s.command);
+            changed = true;
+        } else {
+            long at = findAccel(entries, entryCount, s.shortcut, (uint16_t)s.command);
+            if (at >= 0) {
+                entryCount = removeAccelAt(entries, entryCount, (size_t)at);
+                changed = true;
+            }
+        }
     }
+    if (changed)
+        replaceHostTable(old, entries, (int)entryCount);
     if (onHeap)
         HeapFree(GetProcessHeap(), 0, entries);
 }

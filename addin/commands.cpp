@@ -7,6 +7,7 @@
 #include "commands/rc_export.h"
 #include "commands/runner.h"
 #include "host/host_windows.h"
+#include "navigation/navigation.h"
 #include "settings/ui_text.h"
 
 namespace {
@@ -15,76 +16,124 @@ namespace {
 // the host, 1 when the add-in handled it.
 typedef LRESULT (*CommandHandler)(UINT command);
 
+// Where a command lives: the host's own menu item, which the add-in takes
+// over; an item of the add-in's popup; an item of the host's Make menu,
+// which only FASM projects show.
+enum CommandPlace { HOST_ITEM, POPUP_ITEM, MAKE_MENU_ITEM };
+
+enum : DWORD {
+    SHIFT_CTRL = FVIRTKEY | FSHIFT | FCONTROL,
+    NO_SHORTCUT = 0,
+};
+// The host's own items keep the host's captions.
+const MenuCaption NO_CAPTION = MENU_CAPTION_COUNT;
+
+// One row per command: the dispatch, the menus, the shortcuts in the host's
+// table and the captions all read this table. Rows are in dispatch order;
+// within a menu, in menu order.
+struct Command {
+    UINT hostId;  // the host's own command, or 0 for an id the host gives at load
+    CommandPlace place;
+    MenuCaption caption;   // the item's caption, for popup and Make menu items
+    bool separatorBefore;  // in the popup
+    DWORD shortcut;        // as an accelerator's first four bytes: flags, zero, key
+    const char* keys;      // the shortcut as the caption shows it after a tab
+    bool fasmOnly;         // any other project leaves it to the host
+    CommandHandler handler;
+};
+const Command COMMANDS[] = {
+    {HC_ASSEMBLE, HOST_ITEM, NO_CAPTION, false, NO_SHORTCUT, nullptr, true, onHostAssemble},
+    {HC_BUILD, HOST_ITEM, NO_CAPTION, false, NO_SHORTCUT, nullptr, true, onHostBuild},
+    {HC_RUN, HOST_ITEM, NO_CAPTION, false, NO_SHORTCUT, nullptr, true, guardRunCommand},
+    {HC_RUN_ALTERNATE, HOST_ITEM, NO_CAPTION, false, NO_SHORTCUT, nullptr, true, guardRunCommand},
+    {HC_EXPORT_RESOURCE_DEFINITIONS, HOST_ITEM, NO_CAPTION, false, NO_SHORTCUT, nullptr, false,
+     resourceExportCommand},
+    {0, POPUP_ITEM, MENU_REDIRECT, false, SHIFT_CTRL | 'R' << 16, "Shift+Ctrl+R", false, onRedirectOut},
+    {0, POPUP_ITEM, MENU_EXEC_BAT, true, SHIFT_CTRL | 'G' << 16, "Shift+Ctrl+G", false, onExecuteFirstBat},
+    {0, POPUP_ITEM, MENU_ASM_AS_BAT, false, SHIFT_CTRL | 'A' << 16, "Shift+Ctrl+A", false, onExecuteAsmAsBat},
+    {0, MAKE_MENU_ITEM, MENU_ASSEMBLE_CURRENT, false, NO_SHORTCUT, nullptr, true, onAssembleCurrent},
+    {0, MAKE_MENU_ITEM, MENU_NEXT_ERROR, false, FVIRTKEY | VK_F4 << 16, "F4", true, onNextError},
+    {0, MAKE_MENU_ITEM, MENU_PREVIOUS_ERROR, false, FVIRTKEY | FSHIFT | VK_F4 << 16, "Shift+F4", true,
+     onPreviousError},
+};
+enum : size_t { COMMAND_COUNT = sizeof COMMANDS / sizeof COMMANDS[0] };
+// Room for a caption, a tab and the longest shortcut's name.
+enum : size_t { ITEM_TEXT_SIZE = MENU_CAPTION_SIZE + 16 };
+
+// The popup, and each row's id and the text its item shows. The host draws
+// the owner-drawn Make menu items from their texts, so these live from load
+// to unload.
 HMENU popup;
-UINT redirectId, execBatId, asmAsBatId, assembleCurrentId;
-
-// The popup's items, in menu order, each with the caption slot it shows,
-// its shortcut and its handler. Their ids come from the host at load.
-// The caption's text names the shortcut for the user (after '~', so that a
-// translation can name the keys in its language); the key itself is here.
-struct PopupCommand {
-    UINT* id;
-    MenuCaption caption;
-    bool separatorBefore;
-    DWORD shortcut;  // as an accelerator's first four bytes: flags, zero, key
-    CommandHandler handler;
-};
-enum : DWORD { SHIFT_CTRL = FVIRTKEY | FSHIFT | FCONTROL };
-const PopupCommand POPUP_COMMANDS[] = {
-    {&redirectId, MENU_REDIRECT, false, SHIFT_CTRL | 'R' << 16, onRedirectOut},
-    {&execBatId, MENU_EXEC_BAT, true, SHIFT_CTRL | 'G' << 16, onExecuteFirstBat},
-    {&asmAsBatId, MENU_ASM_AS_BAT, false, SHIFT_CTRL | 'A' << 16, onExecuteAsmAsBat},
-};
-// The host's table has always received the shortcuts in this order.
-const int SHORTCUT_ORDER[] = {1, 2, 0};
-static_assert(sizeof SHORTCUT_ORDER / sizeof SHORTCUT_ORDER[0] ==
-                  sizeof POPUP_COMMANDS / sizeof POPUP_COMMANDS[0],
-              "every popup command has its place in the shortcut order");
-
-// Commands of the host's menu the add-in handles: the host's own, which it
-// takes over, and "Assemble current", whose id the host gives at load.
-// Those for FASM projects only are left to the host for any other project.
-const UINT ID_ASSEMBLE = HC_ASSEMBLE, ID_BUILD = HC_BUILD, ID_RUN = HC_RUN,
-           ID_RUN_ALTERNATE = HC_RUN_ALTERNATE, ID_EXPORT_DEFINITIONS = HC_EXPORT_RESOURCE_DEFINITIONS;
-struct MenuCommand {
-    const UINT* id;
-    bool fasmOnly;
-    CommandHandler handler;
-};
-const MenuCommand MENU_COMMANDS[] = {
-    {&ID_ASSEMBLE, true, onHostAssemble},
-    {&ID_BUILD, true, onHostBuild},
-    {&ID_RUN, true, guardRunCommand},
-    {&ID_RUN_ALTERNATE, true, guardRunCommand},
-    {&ID_EXPORT_DEFINITIONS, false, resourceExportCommand},
-    {&assembleCurrentId, true, onAssembleCurrent},
-};
+UINT commandIds[COMMAND_COUNT];
+char itemTexts[COMMAND_COUNT][ITEM_TEXT_SIZE];
 
 UINT popupId() { return (UINT)(UINT_PTR)popup; }
 
 UINT newCommandId() { return (UINT)SendMessageA(hostWindows().mainWindow, HM_NEW_COMMAND_ID, 0, 0); }
 
+// The caption in the current language, then the shortcut from its row.
+void composeItemTexts()
+{
+    for (size_t row = 0; row < COMMAND_COUNT; ++row) {
+        const Command& c = COMMANDS[row];
+        if (c.place == HOST_ITEM)
+            continue;
+        lstrcpynA(itemTexts[row], menuCaption(c.caption), ITEM_TEXT_SIZE);
+        if (c.keys)
+            wsprintfA(itemTexts[row] + lstrlenA(itemTexts[row]), "\t%s", c.keys);
+    }
+}
+
+// All shortcuts in one edit of the host's table: each edit rebuilds it.
 void editShortcuts(AccelEdit edit)
 {
-    for (int row : SHORTCUT_ORDER)
-        editHostTable(edit, POPUP_COMMANDS[row].shortcut, *POPUP_COMMANDS[row].id);
+    HostShortcut shortcuts[COMMAND_COUNT];
+    size_t count = 0;
+    for (size_t row = 0; row < COMMAND_COUNT; ++row)
+        if (COMMANDS[row].shortcut != NO_SHORTCUT)
+            shortcuts[count++] = HostShortcut{COMMANDS[row].shortcut, commandIds[row]};
+    editHostTable(edit, shortcuts, count);
+}
+
+bool inMenu(UINT id) { return GetMenuState(hostWindows().mainMenu, id, MF_BYCOMMAND) != (UINT)-1; }
+
+// The Make menu's items, directly before the host's item that follows them,
+// for FASM projects only. The host may report the same project again; one
+// item each is enough.
+void showMakeMenuItems(bool shown)
+{
+    const HostWindows& host = hostWindows();
+    for (size_t row = 0; row < COMMAND_COUNT; ++row) {
+        if (COMMANDS[row].place != MAKE_MENU_ITEM)
+            continue;
+        if (!shown)
+            DeleteMenu(host.mainMenu, commandIds[row], MF_BYCOMMAND);
+        else if (!inMenu(commandIds[row]))
+            InsertMenuA(host.mainMenu, HC_MENU_BEFORE_ASSEMBLE_CURRENT, MF_BYCOMMAND | MF_OWNERDRAW,
+                        commandIds[row], itemTexts[row]);
+    }
+    DrawMenuBar(host.mainWindow);
 }
 
 }  // namespace
 
 void addCommandsToHost()
 {
+    composeItemTexts();
     popup = CreatePopupMenu();
     InsertMenuA(hostWindows().mainMenu, HC_MENU_BEFORE_POPUP, MF_BYCOMMAND | MF_POPUP | MF_OWNERDRAW,
                 (UINT_PTR)popup, menuCaption(MENU_POPUP));
-    for (const PopupCommand& c : POPUP_COMMANDS) {
-        *c.id = newCommandId();
+    for (size_t row = 0; row < COMMAND_COUNT; ++row) {
+        const Command& c = COMMANDS[row];
+        commandIds[row] = c.hostId ? c.hostId : newCommandId();
+        if (c.place != POPUP_ITEM)
+            continue;
         if (c.separatorBefore)
             InsertMenuA(popup, (UINT)-1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
-        InsertMenuA(popup, (UINT)-1, MF_BYPOSITION | MF_STRING, *c.id, menuCaption(c.caption));
+        InsertMenuA(popup, (UINT)-1, MF_BYPOSITION | MF_STRING, commandIds[row], itemTexts[row]);
+        if (c.handler == onRedirectOut)
+            takeRedirectCommand(commandIds[row]);
     }
-    takeRedirectCommand(redirectId);
-    assembleCurrentId = newCommandId();
     editShortcuts(ACCEL_ADD);
 }
 
@@ -93,8 +142,7 @@ void removeCommandsFromHost()
     const HostWindows& host = hostWindows();
     // Deleting the popup from the menu also destroys it.
     DeleteMenu(host.mainMenu, popupId(), MF_BYCOMMAND);
-    DeleteMenu(host.mainMenu, assembleCurrentId, MF_BYCOMMAND);
-    DrawMenuBar(host.mainWindow);
+    showMakeMenuItems(false);
     editShortcuts(ACCEL_REMOVE);
     popup = nullptr;
 }
@@ -102,27 +150,31 @@ void removeCommandsFromHost()
 void renameCommands()
 {
     loadMenuCaptions();
-    for (const PopupCommand& c : POPUP_COMMANDS)
-        ModifyMenuA(popup, *c.id, MF_BYCOMMAND | MF_STRING, *c.id, menuCaption(c.caption));
-    // Taken out first, so the host table never holds two of each.
-    editShortcuts(ACCEL_REMOVE);
-    editShortcuts(ACCEL_ADD);
+    composeItemTexts();
+    for (size_t row = 0; row < COMMAND_COUNT; ++row)
+        if (COMMANDS[row].place == POPUP_ITEM)
+            ModifyMenuA(popup, commandIds[row], MF_BYCOMMAND | MF_STRING, commandIds[row], itemTexts[row]);
     DrawMenuBar(hostWindows().mainWindow);
 }
 
-void followProject() { refreshProjectState(assembleCurrentId, popup); }
+void followProject()
+{
+    refreshProjectState(popup);
+    showMakeMenuItems(fasmProjectOpen());
+}
 
 // During a captured run only a message another thread sends can get here
 // (the run lets nothing else through); the add-in's commands then do
 // nothing, so that no second run starts inside the first.
 LRESULT dispatchCommand(UINT id)
 {
-    const bool refused = runInProgress();
-    for (const MenuCommand& c : MENU_COMMANDS)
-        if (*c.id == id)
-            return c.fasmOnly && !fasmProjectOpen() ? 0 : refused ? 1 : c.handler(id);
-    for (const PopupCommand& c : POPUP_COMMANDS)
-        if (*c.id == id)
-            return refused ? 1 : c.handler(id);
+    for (size_t row = 0; row < COMMAND_COUNT; ++row) {
+        const Command& c = COMMANDS[row];
+        if (commandIds[row] != id || id == 0)
+            continue;
+        if (c.fasmOnly && !fasmProjectOpen())
+            return 0;
+        return runInProgress() ? 1 : c.handler(id);
+    }
     return 0;
 }

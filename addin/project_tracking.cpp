@@ -47,14 +47,9 @@ void enterProjectFolder(const char* projectFile)
         SetCurrentDirectoryA(shortFolder);
 }
 
-bool assembleCurrentInMenu(UINT assembleCurrentId)
-{
-    return GetMenuState(hostWindows().mainMenu, assembleCurrentId, MF_BYCOMMAND) != (UINT)-1;
-}
-
 }  // namespace
 
-void refreshProjectState(UINT assembleCurrentId, HMENU popup)
+void refreshProjectState(HMENU popup)
 {
     const HostWindows& host = hostWindows();
     const UINT popupId = (UINT)(UINT_PTR)popup;
@@ -78,18 +73,11 @@ void refreshProjectState(UINT assembleCurrentId, HMENU popup)
         setStatus(compiler);
         if (textsEqual(compiler, FASM_COMPILER)) {
             isFasmProject = true;
-            // The host may report the same project again; one item is enough.
-            if (!assembleCurrentInMenu(assembleCurrentId))
-                InsertMenuA(host.mainMenu, HC_MENU_BEFORE_ASSEMBLE_CURRENT, MF_BYCOMMAND | MF_OWNERDRAW,
-                            assembleCurrentId, menuCaption(MENU_ASSEMBLE_CURRENT));
             setStatus(FASM_COMPILER);
-            DrawMenuBar(host.mainWindow);
             return;
         }
     }
     isFasmProject = false;
-    DeleteMenu(host.mainMenu, assembleCurrentId, MF_BYCOMMAND);
-    DrawMenuBar(host.mainWindow);
 }
 
 bool fasmProjectOpen() { return isFasmProject; }

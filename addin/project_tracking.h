@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-// Reads the open project again. assembleCurrentId is the "Assemble current"
-// item, which only a FASM project shows.
-void refreshProjectState(UINT assembleCurrentId, HMENU popup);
+// Reads the open project again: the popup is greyed while none is open, the
+// status bar names the project's assembler.
+void refreshProjectState(HMENU popup);
 // Whether the open project names FASM, as last read.
 bool fasmProjectOpen();
 // No project read yet: at load.

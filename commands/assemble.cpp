@@ -26,6 +26,9 @@ const char USAGE_MARKER[] = "usage:";
 // last preparation, and the host's run command to repeat after a good build.
 bool lastBuildFailed;
 UINT pendingRunCommand;
+// Whether the last build's output holds an error message, which GotoError
+// goes to; a failure with only "usage:" does not move.
+bool failedWithErrorMessage;
 
 // What the preparation's enumeration counts; its user value points here.
 struct ChildCounts {
@@ -98,8 +101,8 @@ bool haveAssemblerPath(char* path)
 void refuseCommandLine(size_t length)
 {
     char reason[WORK_BUFFER_SIZE], line[WORK_BUFFER_SIZE];
-    appendNoteLine(formatText(line, TEXT_COMMAND_TOO_LONG, lookup(TEXT_NO_PROCESS, reason), (unsigned)length,
-                              (unsigned)COMMAND_LINE_MAX));
+    appendNoteLine(formatText(line, sizeof line, TEXT_COMMAND_TOO_LONG, lookup(TEXT_NO_PROCESS, reason),
+                              (unsigned)length, (unsigned)COMMAND_LINE_MAX));
 }
 
 // Where the first "error:" (else "usage:") is in the output, or -1 for a
@@ -118,7 +121,7 @@ LONG findFailure(const RunResult& run)
         // A crash or a missing DLL has only its exit code to say so; a good
         // build must not be claimed.
         char line[WORK_BUFFER_SIZE];
-        appendNoteLine(formatText(line, TEXT_SILENT_FAILURE, run.exitCode, run.exitCode));
+        appendNoteLine(formatText(line, sizeof line, TEXT_SILENT_FAILURE, run.exitCode, run.exitCode));
     }
     // The add-in's line is the last one, before its line break.
     return outputLength() - 2;
@@ -150,6 +153,7 @@ BuildOutcome assembleSource(const ProjectInfo& project, const char* source, cons
         showPane(SW_RESTORE);
         return BUILD_FAILED;
     }
+    failedWithErrorMessage = positionInOutput(ERROR_MARKER) >= 0;
     LONG at = findFailure(run);
     if (at < 0) {
         showPane(SW_HIDE);
@@ -171,6 +175,17 @@ BuildOutcome assembleMainSource(const ProjectInfo& project)
                    : BUILD_SUCCEEDED;
     recordBuild(outcome);
     return outcome;
+}
+
+// Every build command ends here: the status bar says "FASM", and with
+// GotoError on, a build that failed with an error message goes on to its
+// first error, as "Next error" would.
+LRESULT finishBuild()
+{
+    finishCommand();
+    if (failedWithErrorMessage && gotoErrorOn())
+        goToFirstError();
+    return 1;
 }
 
 }  // namespace
@@ -202,6 +217,7 @@ BuildPreparation prepareBuild()
     SendMessageA(output, WM_SETTEXT, 0, (LPARAM) "");
     UpdateWindow(output);
     lastBuildFailed = false;
+    failedWithErrorMessage = false;
     result.ready = true;
     result.resourceScriptCount = counts.resourceScriptCount;
     return result;
@@ -233,7 +249,7 @@ LRESULT onHostAssemble(UINT)
     BuildPreparation preparation = prepareBuild();
     if (preparation.ready)
         assembleMainSource(preparation.project);
-    return finishCommand();
+    return finishBuild();
 }
 
 LRESULT onAssembleCurrent(UINT)
@@ -245,7 +261,7 @@ LRESULT onAssembleCurrent(UINT)
     const ChildRecord* record = active ? childRecordOf(active) : nullptr;
     if (record && record->fileType == FILE_TYPE_ASSEMBLY) {
         recordBuild(assembleSource(preparation.project, record->fullPath, ""));
-        return finishCommand();
+        return finishBuild();
     }
     char text[WORK_BUFFER_SIZE], caption[WORK_BUFFER_SIZE];
     showMessage(messageText(TEXT_ASM_ONLY, text), lookup(TEXT_NOT_ALLOWED, caption), MB_ICONERROR);
@@ -267,7 +283,7 @@ LRESULT onHostBuild(UINT)
     BuildOutcome outcome = assembleMainSource(preparation.project);
     if (outcome == BUILD_SUCCEEDED && !lastBuildFailed && pendingRunCommand != 0)
         SendMessageA(hostWindows().mainWindow, WM_COMMAND, pendingRunCommand, 0);
-    return finishCommand();
+    return finishBuild();
 }
 
 LRESULT guardRunCommand(UINT command)

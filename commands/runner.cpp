@@ -298,12 +298,13 @@ void writeCutNote(const Run* run, unsigned long long leftOut)
 {
     char line[LONG_TEXT_SIZE], reason[WORK_BUFFER_SIZE], text[LONG_TEXT_SIZE + 8];
     selectToEnd(run->headEnd);
-    wsprintfA(text, "\r\n%s\r\n", formatText(line, TEXT_OUTPUT_CUT, kilobytes(leftOut)));
+    wsprintfA(text, "\r\n%s\r\n", formatText(line, sizeof line, TEXT_OUTPUT_CUT, kilobytes(leftOut)));
     appendOutputText(text);
     if (run->file != INVALID_HANDLE_VALUE)
-        formatLongText(line, TEXT_OUTPUT_FILE, run->filePath);
+        formatText(line, sizeof line, TEXT_OUTPUT_FILE, run->filePath);
     else
-        formatLongText(line, TEXT_NO_OUTPUT_FILE, run->filePath, systemErrorText(run->fileError, reason));
+        formatText(line, sizeof line, TEXT_NO_OUTPUT_FILE, run->filePath,
+                   systemErrorText(run->fileError, reason));
     wsprintfA(text, "%s\r\n", line);
     appendOutputText(text);
 }
@@ -559,11 +560,11 @@ DWORD readUntilDone(Run* run)
     revealOutput(run);
     char note[LONG_TEXT_SIZE], reason[WORK_BUFFER_SIZE];
     if (run->file == INVALID_HANDLE_VALUE && !run->cut)
-        appendNoteLine(formatLongText(note, TEXT_NO_OUTPUT_FILE, run->filePath,
-                                      systemErrorText(run->fileError, reason)));
+        appendNoteLine(formatText(note, sizeof note, TEXT_NO_OUTPUT_FILE, run->filePath,
+                                  systemErrorText(run->fileError, reason)));
     if (run->stopped) {
-        appendNoteLine(
-            formatText(note, TEXT_RUN_STOPPED, run->stoppedAfter / 1000, run->stoppedAfter % 1000 / 100));
+        appendNoteLine(formatText(note, sizeof note, TEXT_RUN_STOPPED, run->stoppedAfter / 1000,
+                                  run->stoppedAfter % 1000 / 100));
         SendMessageA(hostWindows().outputControl, EM_SCROLLCARET, 0, 0);
         return STOPPED_EXIT_CODE;
     }

@@ -189,3 +189,42 @@ PlaceVisit visitErrorPlaces(int32_t errorLine, OutputLineReader read, void* read
     }
     return result;
 }
+
+ErrorStep stepToError(const char* text, size_t length, size_t from, ErrorDirection direction)
+{
+    size_t count = 0, first = 0, last = 0;
+    ErrorStep after = {0, 0, 0}, before = {0, 0, 0};  // the nearest either side of `from`
+    bool belowHeading = false;
+    for (size_t start = 0; start < length;) {
+        size_t end = start;
+        while (end < length && text[end] != '\n')
+            ++end;
+        size_t lineLength = end - start;
+        if (lineLength > 0 && text[start + lineLength - 1] == '\r')
+            --lineLength;
+        const char* line = text + start;
+        if (!belowHeading && startsWithErrorMessage(line, lineLength)) {
+            ++count;
+            if (count == 1)
+                first = start;
+            last = start;
+            if (from != NO_POSITION && start < from)
+                before = ErrorStep{start, count, 0};
+            if (from != NO_POSITION && start > from && after.ordinal == 0)
+                after = ErrorStep{start, count, 0};
+        }
+        belowHeading = isPlaceHeading(line, lineLength);
+        start = end + 1;
+    }
+    ErrorStep step = {0, 0, count};
+    if (count == 0)
+        return step;
+    if (direction == ERROR_NEXT && after.ordinal)
+        step = after;
+    else if (direction == ERROR_PREVIOUS)
+        step = before.ordinal ? before : ErrorStep{last, count, 0};
+    else
+        step = ErrorStep{first, 1, 0};
+    step.count = count;
+    return step;
+}

@@ -100,3 +100,24 @@ typedef bool (*OutputLineReader)(void* context, int32_t index, char* buffer, siz
 // that does not fit is passed over.
 PlaceVisit visitErrorPlaces(int32_t errorLine, OutputLineReader read, void* readContext, char* buffer,
                             size_t size, PlaceVisitor visit, void* visitContext);
+
+// A walk through the error messages of an output: lines that start with
+// "error:" or "custom error:" (any letter case), but for one directly below
+// a place heading, which is a source line echoed there.
+enum ErrorDirection {
+    ERROR_FIRST,     // the first error message
+    ERROR_NEXT,      // the first after where the walk stands, else the first
+    ERROR_PREVIOUS,  // the last before where the walk stands, else the last
+};
+enum : size_t { NO_POSITION = (size_t)-1 };
+struct ErrorStep {
+    size_t position;  // where the error message's line starts
+    size_t ordinal;   // 1 for the output's first error message
+    size_t count;     // how many the output holds; 0 when none, and nothing else is set
+};
+
+// One step through length characters of output text, whose lines end with
+// LF (a CR before it ends the line too). from: where the line the walk
+// stands on starts; NO_POSITION before the first step, when ERROR_NEXT goes
+// to the first and ERROR_PREVIOUS to the last.
+ErrorStep stepToError(const char* text, size_t length, size_t from, ErrorDirection direction);

@@ -26,6 +26,15 @@ int splitIntoSlots(const char* text, char* slots, size_t stride, int count)
     return count;
 }
 
+void cutAt(char* text, char c)
+{
+    for (; *text; ++text)
+        if (*text == c) {
+            *text = '\0';
+            return;
+        }
+}
+
 void replaceChar(char* text, char from, char to)
 {
     for (; *text; ++text)

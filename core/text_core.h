@@ -10,6 +10,9 @@
 // fields beyond count are ignored. Returns count.
 int splitIntoSlots(const char* text, char* slots, size_t stride, int count);
 
+// Ends the NUL-terminated text at its first `c`, if it holds one.
+void cutAt(char* text, char c);
+
 // Replaces every `from` in the NUL-terminated text by `to`, in place.
 void replaceChar(char* text, char from, char to);
 

@@ -33,7 +33,7 @@ const char* systemErrorText(DWORD error, char* out)
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
                                   0, out, WORK_BUFFER_SIZE, nullptr);
     if (!length)
-        return formatText(out, TEXT_SYSTEM_ERROR, error);
+        return formatText(out, WORK_BUFFER_SIZE, TEXT_SYSTEM_ERROR, error);
     // The system's texts end with a line break, which a line of the pane must not hold.
     while (length > 0 && (out[length - 1] == '\n' || out[length - 1] == '\r'))
         out[--length] = '\0';

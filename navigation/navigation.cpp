@@ -196,31 +196,48 @@ bool prepareSameFileSearch(const char* name, char* fullName, SameFileSearch* sea
     return true;
 }
 
+// What became of one place.
+enum PlaceResult {
+    PLACE_MARKED,    // an open document got the mark
+    PLACE_NOT_OPEN,  // the name is a file, open in no editor
+    PLACE_NO_FILE,   // the name is no file: a macro, or a path that is not there
+};
+
 // Marks the place in the first open document whose path is the name; when
 // there is none, in the first that is the same file under another name.
-// False when no open document is that file.
-bool jumpToPlace(const char* name, int lineIndex)
+PlaceResult jumpToPlace(const char* name, int lineIndex)
 {
     SourcePlace place = {name, lineIndex, false};
     SendMessageA(hostWindows().mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToErrorLine, (LPARAM)&place);
     if (place.found)
-        return true;
+        return PLACE_MARKED;
     char fullName[MAX_PATH];
     SameFileSearch search;
     search.place = place;
     if (!prepareSameFileSearch(name, fullName, &search))
-        return false;
+        return PLACE_NO_FILE;
     SendMessageA(hostWindows().mainWindow, HM_ENUM_CHILDREN, (WPARAM)jumpToSameFile, (LPARAM)&search);
-    return search.place.found;
+    return search.place.found ? PLACE_MARKED : PLACE_NOT_OPEN;
 }
 
-// Names a double-click has found open in no editor. A name that is no open
-// document stays so during the click, and fasm 1 names the same header once
-// for each level of its macros.
+// The places of one error, tried innermost first until one is open. Names
+// found open in no editor are remembered: one stays so during the search,
+// and fasm 1 names the same header once for each level of its macros.
 struct PlaceSearch {
     char missed[HEADING_BUFFER_SIZE * 2];
     size_t missedLength;  // names, each NUL-terminated, one after the other
+    // For the user, when no place is open: the innermost name that is a
+    // file, else the outermost name (the file being assembled), as written.
+    char notOpen[HEADING_BUFFER_SIZE];
+    bool notOpenIsFile;
 };
+
+void startPlaceSearch(PlaceSearch* search)
+{
+    search->missedLength = 0;
+    search->notOpen[0] = '\0';
+    search->notOpenIsFile = false;
+}
 
 bool missedBefore(const PlaceSearch* search, const char* name)
 {
@@ -230,15 +247,19 @@ bool missedBefore(const PlaceSearch* search, const char* name)
     return false;
 }
 
-// Visits places innermost first: the first open one gets the mark. Macro
-// names and files that are not open are passed over.
+// The visitor of an error's places: the first open one gets the mark.
 bool tryPlace(void* context, const char* name, int32_t lineIndex)
 {
     PlaceSearch* search = (PlaceSearch*)context;
     if (missedBefore(search, name))
         return false;
-    if (jumpToPlace(name, lineIndex))
+    PlaceResult result = jumpToPlace(name, lineIndex);
+    if (result == PLACE_MARKED)
         return true;
+    if (!search->notOpenIsFile) {
+        lstrcpynA(search->notOpen, name, sizeof search->notOpen);
+        search->notOpenIsFile = result == PLACE_NOT_OPEN;
+    }
     size_t length = (size_t)lstrlenA(name) + 1;
     if (search->missedLength + length <= sizeof search->missed) {
         CopyMemory(search->missed + search->missedLength, name, length);
@@ -268,9 +289,104 @@ bool readOutputLine(void* output, int32_t index, char* buffer, size_t size, size
     return true;
 }
 
+// Whether the status bar shows that a file is not open, which the next
+// place reached takes back.
+bool saidNotOpen;
+
+// Tells the user which file of the error is open nowhere, when none was.
+void reportPlaces(PlaceVisit visit, const PlaceSearch& search)
+{
+    if (visit == PLACES_NONE_TAKEN && search.notOpen[0]) {
+        char text[LONG_TEXT_SIZE];
+        setStatus(formatText(text, sizeof text, TEXT_NOT_OPEN, search.notOpen));
+        saidNotOpen = true;
+    } else if (visit == PLACE_TAKEN && saidNotOpen) {
+        setStatus(FASM_COMPILER);
+        saidNotOpen = false;
+    }
+}
+
+// Leads from output line `line` (its text in text, length characters, in a
+// buffer of size bytes) to its innermost open place: the line's own places,
+// or those of the error whose message it is. PLACES_NONE when it names none.
+PlaceVisit leadFromLine(HWND output, int line, char* text, size_t size, size_t length)
+{
+    PlaceSearch search;
+    startPlaceSearch(&search);
+    ErrorLinePlace place;
+    PlaceVisit visit = PLACES_NONE;
+    switch (classifyOutputLine(text, length, &place)) {
+    case OUTPUT_LINE_PLACE:
+        visit = visitLinePlaces(text, length, tryPlace, &search);
+        break;
+    case OUTPUT_LINE_ERROR_MESSAGE:
+        visit = visitErrorPlaces(line, readOutputLine, output, text, size, tryPlace, &search);
+        break;
+    default:
+        break;
+    }
+    reportPlaces(visit, search);
+    return visit;
+}
+
+// Where the walk through the errors stands: the error last gone to, or the
+// line last double-clicked; -1 before the first step after a build.
+int errorWalkLine = -1;
+
+// The highlight to the error message on `line`, the line into view, and on
+// to the error's place.
+void goToErrorLine(int line)
+{
+    HWND output = hostWindows().outputControl;
+    SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)highlightedOutputLine, 0);
+    highlightedOutputLine = line;
+    errorWalkLine = line;
+    LONG start = (LONG)SendMessageA(output, EM_LINEINDEX, (WPARAM)line, 0);
+    CHARRANGE caret = {start, start};
+    SendMessageA(output, EM_EXSETSEL, 0, (LPARAM)&caret);
+    SendMessageA(output, EM_SCROLLCARET, 0, 0);
+    SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)line, 1);
+    char text[HEADING_BUFFER_SIZE];
+    size_t length = 0;
+    if (readOutputLine(output, line, text, sizeof text, &length))
+        leadFromLine(output, line, text, sizeof text, length);
+}
+
+// One step through the error messages of the pane, which counts what it
+// shows; "No errors" changes nothing else.
+void stepThroughErrors(ErrorDirection direction, bool sayNoErrors = true)
+{
+    HWND output = hostWindows().outputControl;
+    LONG length = outputLength();
+    char* text = length > 0 ? (char*)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)length + 1) : nullptr;
+    ErrorStep step = {0, 0, 0};
+    if (text) {
+        LONG got = (LONG)SendMessageA(output, WM_GETTEXT, (WPARAM)length + 1, (LPARAM)text);
+        size_t from = errorWalkLine < 0
+                          ? NO_POSITION
+                          : (size_t)SendMessageA(output, EM_LINEINDEX, (WPARAM)errorWalkLine, 0);
+        step = stepToError(text, got > 0 ? (size_t)got : 0, from, direction);
+        HeapFree(GetProcessHeap(), 0, text);
+    }
+    char status[WORK_BUFFER_SIZE];
+    if (step.count == 0) {
+        if (sayNoErrors)
+            setStatus(lookup(TEXT_NO_ERRORS, status));
+        return;
+    }
+    setStatus(
+        formatText(status, sizeof status, TEXT_ERROR_N_OF_M, (unsigned)step.ordinal, (unsigned)step.count));
+    saidNotOpen = false;
+    goToErrorLine((int)SendMessageA(output, EM_EXLINEFROMCHAR, 0, (LPARAM)step.position));
+}
+
 }  // namespace
 
-void forgetHighlightedLine() { highlightedOutputLine = 0; }
+void forgetHighlightedLine()
+{
+    highlightedOutputLine = 0;
+    errorWalkLine = -1;
+}
 
 void highlightOutputLine(int line)
 {
@@ -286,8 +402,10 @@ LRESULT onOutputDoubleClick()
     CHARRANGE selection;
     SendMessageA(output, EM_EXGETSEL, 0, (LPARAM)&selection);
     int line = (int)SendMessageA(output, EM_EXLINEFROMCHAR, 0, selection.cpMin);
-    // Remembered before any test, so the next double-click clears this line.
+    // Remembered before any test, so the next double-click clears this line
+    // and the next step through the errors starts from it.
     highlightedOutputLine = line;
+    errorWalkLine = line;
 
     // A heading reached from its error message may be longer than a line
     // the user can double-click: a chain of several full paths.
@@ -295,21 +413,22 @@ LRESULT onOutputDoubleClick()
     size_t length = 0;
     if (!readOutputLine(output, line, text, WORK_BUFFER_SIZE, &length))
         return 0;
-    ErrorLinePlace place;
-    PlaceSearch search;
-    search.missedLength = 0;
-    switch (classifyOutputLine(text, length, &place)) {
-    case OUTPUT_LINE_PLACE:
-        visitLinePlaces(text, length, tryPlace, &search);
-        break;
-    case OUTPUT_LINE_ERROR_MESSAGE:
-        if (visitErrorPlaces(line, readOutputLine, output, text, sizeof text, tryPlace, &search) ==
-            PLACES_NONE)
-            return 0;
-        break;
-    default:
+    if (leadFromLine(output, line, text, sizeof text, length) == PLACES_NONE)
         return 0;
-    }
     SendMessageA(output, HEM_SETLINEHIGHLIGHT, (WPARAM)highlightedOutputLine, 1);
     return 1;
 }
+
+LRESULT onNextError(UINT)
+{
+    stepThroughErrors(ERROR_NEXT);
+    return 1;
+}
+
+LRESULT onPreviousError(UINT)
+{
+    stepThroughErrors(ERROR_PREVIOUS);
+    return 1;
+}
+
+void goToFirstError() { stepThroughErrors(ERROR_FIRST, false); }

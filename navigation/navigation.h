@@ -12,6 +12,16 @@
 LRESULT onOutputDoubleClick();
 // The highlight goes to this line (the build's verdict).
 void highlightOutputLine(int line);
-// Back to line 0 with nothing highlighted: at load, and when a build's
-// preparation empties the pane.
+// Back to line 0 with nothing highlighted, and the walk through the errors
+// back to its start: at load, and when a build's preparation empties the pane.
 void forgetHighlightedLine();
+// "Next error" and "Previous error": the highlight moves to the next
+// (previous) error message of the pane, round from the last to the first
+// (the first to the last), and on to where a double-click on it leads. The
+// status bar says which it is ("Error 2 of 5"), or "No errors", when the
+// pane has none and nothing else changes. The first step after a build goes
+// to the first (the last). Return 1.
+LRESULT onNextError(UINT command);
+LRESULT onPreviousError(UINT command);
+// What "Next error" does for the pane's first error message, if it has one.
+void goToFirstError();

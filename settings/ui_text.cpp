@@ -11,12 +11,14 @@ namespace {
 
 enum : size_t {
     LANGUAGE_NAME_SIZE = 60,
-    MENU_CAPTION_SIZE = 64,
-    MENU_CAPTION_COUNT = 5,
+    PACKED_CAPTION_COUNT = 5,  // the fields of "mn"
 };
 
 char languageName[LANGUAGE_NAME_SIZE];
 char menuCaptions[MENU_CAPTION_COUNT][MENU_CAPTION_SIZE];
+// The captions that have keys of their own, after the packed ones.
+const TextId OWN_CAPTION_TEXTS[MENU_CAPTION_COUNT - PACKED_CAPTION_COUNT] = {TEXT_MENU_NEXT_ERROR,
+                                                                             TEXT_MENU_PREVIOUS_ERROR};
 
 struct TextEntry {
     char key[3];
@@ -60,9 +62,7 @@ const char* messageText(TextId id, char* out)
     return out;
 }
 
-namespace {
-
-const char* formatTextInto(char* out, size_t size, TextId id, va_list arguments)
+const char* formatText(char* out, size_t size, TextId id, ...)
 {
     char format[WORK_BUFFER_SIZE];
     lookup(id, format);
@@ -71,37 +71,31 @@ const char* formatTextInto(char* out, size_t size, TextId id, va_list arguments)
     // The platform's formatter writes at most 1024 bytes; what it made is
     // cut to the caller's buffer.
     char made[LONG_TEXT_SIZE];
+    va_list arguments;
+    va_start(arguments, id);
     wvsprintfA(made, format, arguments);
+    va_end(arguments);
     lstrcpynA(out, made, (int)size);
-    return out;
-}
-
-}  // namespace
-
-const char* formatText(char* out, TextId id, ...)
-{
-    va_list arguments;
-    va_start(arguments, id);
-    formatTextInto(out, WORK_BUFFER_SIZE, id, arguments);
-    va_end(arguments);
-    return out;
-}
-
-const char* formatLongText(char* out, TextId id, ...)
-{
-    va_list arguments;
-    va_start(arguments, id);
-    formatTextInto(out, LONG_TEXT_SIZE, id, arguments);
-    va_end(arguments);
     return out;
 }
 
 void loadMenuCaptions()
 {
     char text[WORK_BUFFER_SIZE];
-    splitIntoSlots(lookup(TEXT_MENUS, text), menuCaptions[0], MENU_CAPTION_SIZE, MENU_CAPTION_COUNT);
-    for (char* caption : menuCaptions)
-        replaceChar(caption, '~', '\t');
+    char english[PACKED_CAPTION_COUNT][MENU_CAPTION_SIZE];
+    splitIntoSlots(lookup(TEXT_MENUS, text), menuCaptions[0], MENU_CAPTION_SIZE, PACKED_CAPTION_COUNT);
+    splitIntoSlots(TEXTS[TEXT_MENUS].defaultText, english[0], MENU_CAPTION_SIZE, PACKED_CAPTION_COUNT);
+    for (size_t slot = 0; slot < PACKED_CAPTION_COUNT; ++slot) {
+        cutAt(menuCaptions[slot], '~');
+        // A field the translation lacks would leave its item blank.
+        if (!menuCaptions[slot][0]) {
+            lstrcpyA(menuCaptions[slot], english[slot]);
+            cutAt(menuCaptions[slot], '~');
+        }
+    }
+    for (size_t i = 0; i < MENU_CAPTION_COUNT - PACKED_CAPTION_COUNT; ++i)
+        lstrcpynA(menuCaptions[PACKED_CAPTION_COUNT + i], lookup(OWN_CAPTION_TEXTS[i], text),
+                  MENU_CAPTION_SIZE);
 }
 
 const char* menuCaption(MenuCaption slot) { return menuCaptions[slot]; }

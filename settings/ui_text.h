@@ -54,7 +54,12 @@ enum : size_t { LONG_TEXT_SIZE = 1024 };
     X(TEXT_NO_OUTPUT_FILE, "r9", "[The output is not kept in a file: %s: %s]")                               \
     X(TEXT_SETUP_EXPORT_UI, "d4", "Export UI")                                                               \
     X(TEXT_SETUP_GOTO_ERROR, "d5", "Go to the first error after a failed build")                             \
-    X(TEXT_SETUP_INCLUDE_LABEL, "d6", "Include folder")
+    X(TEXT_SETUP_INCLUDE_LABEL, "d6", "Include folder")                                                      \
+    X(TEXT_MENU_NEXT_ERROR, "m1", "Next error")                                                              \
+    X(TEXT_MENU_PREVIOUS_ERROR, "m2", "Previous error")                                                      \
+    X(TEXT_ERROR_N_OF_M, "n1", "Error %u of %u")                                                             \
+    X(TEXT_NO_ERRORS, "n2", "No errors")                                                                     \
+    X(TEXT_NOT_OPEN, "n3", "Not open: %s")
 
 enum TextId {
 #define TORDEL_TEXT_ID(id, key, text) id,
@@ -74,13 +79,27 @@ const char* messageText(TextId id, char* out);  // '^' shown as a line break
 // A format text, filled like wsprintfA. A translation whose conversions
 // differ from the default's would read the arguments wrongly: the default
 // is used instead. out holds WORK_BUFFER_SIZE bytes.
-const char* formatText(char* out, TextId id, ...);
-// The same into LONG_TEXT_SIZE bytes, for texts that hold paths.
-const char* formatLongText(char* out, TextId id, ...);
-// The five menu captions, with '~' shown as a tab before the shortcut. The
-// host draws the owner-drawn items from them, so they live from one
-// loadMenuCaptions to the next.
-enum MenuCaption { MENU_ASSEMBLE_CURRENT, MENU_POPUP, MENU_REDIRECT, MENU_EXEC_BAT, MENU_ASM_AS_BAT };
+// size is WORK_BUFFER_SIZE, or LONG_TEXT_SIZE for texts that hold paths.
+const char* formatText(char* out, size_t size, TextId id, ...);
+// The menu captions, without shortcuts. The first five are the fields of
+// the packed text "mn" (what follows a '~' in a field, the shortcut as older
+// translations name it, is left out; an empty or missing field shows the
+// English one); later ones have keys of their own, so that a translation
+// made before them shows them in English.
+enum MenuCaption {
+    MENU_ASSEMBLE_CURRENT,
+    MENU_POPUP,
+    MENU_REDIRECT,
+    MENU_EXEC_BAT,
+    MENU_ASM_AS_BAT,
+    MENU_NEXT_ERROR,
+    MENU_PREVIOUS_ERROR,
+    MENU_CAPTION_COUNT
+};
+// A caption holds at most MENU_CAPTION_SIZE - 1 characters.
+enum : size_t { MENU_CAPTION_SIZE = 64 };
+// Reads the captions in the current language. The host draws the popup's
+// title from its slot, so the slots live from one load to the next.
 void loadMenuCaptions();
 const char* menuCaption(MenuCaption slot);
 // Writes every text's default into the UI file's [DEFAULT] section, the

@@ -3,6 +3,8 @@
 // language changes and the dispatch of host commands.
 #include "tests/test_support.h"
 
+#include <tuple>
+
 using testing_support::AddInTest;
 using testing_support::findMenuItem;
 using testing_support::menuItemAt;
@@ -79,13 +81,31 @@ TEST_F(LifecycleTest, PopupGoesBeforeItem10510WithItsThreeItemsAndSeparator)
     EXPECT_EQ(testing_support::menuText(p, execBatId()), "Execute first BAT\tShift+Ctrl+G");
     EXPECT_EQ(testing_support::menuText(p, asmAsBatId()), "Execute ASM as BAT\tShift+Ctrl+A");
     EXPECT_FALSE(GetMenuState(p, redirectId(), MF_BYCOMMAND) & MF_CHECKED);
-    // The ids the host handed out, in menu order, then "Assemble current"'s.
-    ASSERT_EQ(host->commandIdsGiven.size(), 4u);
+    // The ids the host handed out, in menu order, then those of the Make
+    // menu's items, which follow "Assemble current" in the menu of a FASM
+    // project, their shortcuts shown as the popup's are.
+    ASSERT_EQ(host->commandIdsGiven.size(), 6u);
     EXPECT_EQ(
         (std::vector<UINT>{redirectId(), execBatId(), asmAsBatId()}),
         (std::vector<UINT>{host->commandIdsGiven[0], host->commandIdsGiven[1], host->commandIdsGiven[2]}));
     host->openProject(makeProject("FASM"));
-    EXPECT_EQ(assembleCurrentId(), host->commandIdsGiven[3]);
+    struct MakeItem {
+        MakeMenuItem item;
+        const char* text;
+    } items[] = {{ASSEMBLE_CURRENT_ITEM, "Assemble current"},
+                 {NEXT_ERROR_ITEM, "Next error\tF4"},
+                 {PREVIOUS_ERROR_ITEM, "Previous error\tShift+F4"}};
+    for (const MakeItem& m : items) {
+        SCOPED_TRACE(m.text);
+        UINT id = makeMenuItemId(m.item);
+        EXPECT_EQ(id, host->commandIdsGiven[3 + m.item]);
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_DATA | MIIM_FTYPE;
+        ASSERT_TRUE(GetMenuItemInfoA(host->mainMenu(), id, FALSE, &info));
+        EXPECT_TRUE(info.fType & MFT_OWNERDRAW);
+        EXPECT_STREQ((const char*)info.dwItemData, m.text);
+    }
 }
 
 TEST_F(LifecycleTest, ProjectStateDecidesAssembleCurrentStatusAndGreying)
@@ -152,12 +172,17 @@ TEST_F(LifecycleTest, ShortcutsAreAddedOnLoadAndTheHostTableRestoredOnUnload)
         host->setAccelerators(before);
         load();
         std::vector<ACCEL> loaded = host->accelerators();
-        ASSERT_EQ(loaded.size(), before.size() + 3);
+        ASSERT_EQ(loaded.size(), before.size() + 5);
         std::vector<ACCEL> expected = before;
-        for (auto [key, id] :
-             {std::pair<WORD, UINT>{'G', execBatId()}, {'A', asmAsBatId()}, {'R', redirectId()}}) {
+        // The commands' own order; the Make menu's ids are the last two the host gave.
+        const std::vector<UINT>& given = host->commandIdsGiven;
+        for (auto [flags, key, id] : {std::tuple<BYTE, WORD, UINT>{SHIFT_CTRL, 'R', redirectId()},
+                                      {SHIFT_CTRL, 'G', execBatId()},
+                                      {SHIFT_CTRL, 'A', asmAsBatId()},
+                                      {FVIRTKEY, VK_F4, given[4]},
+                                      {FVIRTKEY | FSHIFT, VK_F4, given[5]}}) {
             ACCEL a = {};
-            a.fVirt = SHIFT_CTRL;
+            a.fVirt = flags;
             a.key = key;
             a.cmd = (WORD)id;
             expected.push_back(a);
@@ -177,7 +202,7 @@ TEST_F(LifecycleTest, LanguageChangesLeaveNoDuplicateShortcuts)
     load();
     for (const char* language : {"One", "Two", "One", "One", "Two"})
         host->changeLanguage(language);
-    EXPECT_EQ(host->accelerators().size(), before.size() + 3);
+    EXPECT_EQ(host->accelerators().size(), before.size() + 5);
     host->unloadAddIn();
     expectSameTable(host->accelerators(), before);
 }
@@ -193,20 +218,67 @@ TEST_F(LifecycleTest, LanguageNotificationRenamesItemsOnlyInsideItsRangeAndOnCha
     } cases[] = {
         {"One", 30100, "Redirect OUT\tShift+Ctrl+R"},  // below the range
         {"One", 40001, "Redirect OUT\tShift+Ctrl+R"},  // above it
-        {"One", 30101, "c\t1"},
-        {"One", 40000, "c\t1"},  // the same name again changes nothing
+        {"One", 30101, "c\tShift+Ctrl+R"},
+        {"One", 40000, "c\tShift+Ctrl+R"},  // the same name again changes nothing
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
         host->changeLanguage(c.language, c.command);
         EXPECT_EQ(testing_support::menuText(popup(), redirectId()), c.redirectCaption);
     }
-    EXPECT_EQ(testing_support::menuText(popup(), execBatId()), "d\t2");
-    EXPECT_EQ(testing_support::menuText(popup(), asmAsBatId()), "e\t3");
     HMENU owner;
     int at;
     ASSERT_TRUE(findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at));
     EXPECT_STREQ((const char*)menuItemAt(owner, at - 1).dwItemData, "b");
+}
+
+// Captions in every kind of translation: each item's own key, else its field
+// of the packed "mn" (older translations), else English; the shortcut always
+// from the add-in, whatever a field names after its '~'.
+TEST_F(LifecycleTest, EveryCaptionShowsInEveryTranslationWithItsShortcut)
+{
+    struct Case {
+        const char* language;
+        std::vector<std::pair<const char*, const char*>> texts;
+        std::vector<std::string> popupItems;  // Redirect OUT, Execute first BAT, Execute ASM as BAT
+        std::vector<std::string> makeItems;   // Assemble current, Next error, Previous error
+    } cases[] = {
+        {"Older",
+         {{"mn", "A^B^R~Umschalt+Strg+R^G~Umschalt+Strg+G^X~Umschalt+Strg+A"}},
+         {"R\tShift+Ctrl+R", "G\tShift+Ctrl+G", "X\tShift+Ctrl+A"},
+         {"A", "Next error\tF4", "Previous error\tShift+F4"}},
+        {"Newer",
+         {{"mn", "A^B^R^G^X"}, {"m1", "N"}, {"m2", "P"}},
+         {"R\tShift+Ctrl+R", "G\tShift+Ctrl+G", "X\tShift+Ctrl+A"},
+         {"A", "N\tF4", "P\tShift+F4"}},
+        {"Short",
+         {{"mn", "A^B"}, {"m2", ""}},
+         {"Redirect OUT\tShift+Ctrl+R", "Execute first BAT\tShift+Ctrl+G",
+          "Execute ASM as BAT\tShift+Ctrl+A"},
+         {"A", "Next error\tF4", "Previous error\tShift+F4"}},
+    };
+    for (const Case& c : cases)
+        for (const auto& text : c.texts)
+            translate(c.language, text.first, text.second);
+    load();
+    host->openProject(makeProject("FASM"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.language);
+        host->changeLanguage(c.language);
+        EXPECT_EQ((std::vector<std::string>{testing_support::menuText(popup(), redirectId()),
+                                            testing_support::menuText(popup(), execBatId()),
+                                            testing_support::menuText(popup(), asmAsBatId())}),
+                  c.popupItems);
+        std::vector<std::string> make;
+        for (MakeMenuItem item : {ASSEMBLE_CURRENT_ITEM, NEXT_ERROR_ITEM, PREVIOUS_ERROR_ITEM}) {
+            MENUITEMINFOA info = {};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_DATA;
+            GetMenuItemInfoA(host->mainMenu(), makeMenuItemId(item), FALSE, &info);
+            make.push_back(info.dwItemData ? (const char*)info.dwItemData : "(none)");
+        }
+        EXPECT_EQ(make, c.makeItems);
+    }
 }
 
 TEST_F(LifecycleTest, NullHostTableStaysNull)
@@ -221,7 +293,7 @@ TEST_F(LifecycleTest, NullHostTableStaysNull)
 
 TEST_F(LifecycleTest, UnloadRemovesEverythingItAdded)
 {
-    // The popup and "Assemble current" go into the menu that holds 10510.
+    // The popup and the Make menu items go into the menu that holds 10510.
     HMENU make;
     int at;
     ASSERT_TRUE(findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &make, &at));
@@ -232,7 +304,7 @@ TEST_F(LifecycleTest, UnloadRemovesEverythingItAdded)
     UINT current = assembleCurrentId();
     HMENU p = popup();
     ASSERT_TRUE(current && p);
-    EXPECT_EQ(GetMenuItemCount(make), itemsBefore + 2);
+    EXPECT_EQ(GetMenuItemCount(make), itemsBefore + 1 + MAKE_MENU_ITEMS);
     host->unloadAddIn();
     EXPECT_EQ(host->statusText(4), "");
     EXPECT_EQ(countItems(host->mainMenu(), current), 0);

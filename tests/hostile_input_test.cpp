@@ -5,6 +5,8 @@
 // back within its bounds, and the files on disk intact.
 #include "tests/test_support.h"
 
+#include "settings/ui_text.h"
+
 #include <commctrl.h>
 
 #include <iostream>
@@ -132,7 +134,7 @@ std::string numbered(const std::string& key, int count, char sep)
 // What the user sees of a stored UI file.
 struct Shown {
     std::string name, description;
-    std::vector<std::string> menus;        // the five caption slots
+    std::vector<std::string> menus;        // the five captions of "mn", without shortcuts
     std::string message, caption, status;  // the f3 box text, its f2 caption, the s4 status text
     std::string ok, cancel;                // the setup dialog's buttons
 };
@@ -160,14 +162,15 @@ std::vector<TextRow> textRows()
         else
             huge.values.push_back({key, pattern(key, 10000)});
     }
-    huge.shown = {pattern("fn", 255),
-                  pattern("ds", 255),
-                  {pattern("a", 63), "", "", "", ""},
-                  pattern("f3", 255),
-                  pattern("f2", 255),
-                  pattern("s4", 255),
-                  pattern("O", 15),
-                  ""};
+    huge.shown = {
+        pattern("fn", 255),
+        pattern("ds", 255),
+        {pattern("a", 63), "BATCH compilation", "Redirect OUT", "Execute first BAT", "Execute ASM as BAT"},
+        pattern("f3", 255),
+        pattern("f2", 255),
+        pattern("s4", 255),
+        pattern("O", 15),
+        ""};
     rows.push_back(huge);
 
     TextRow unsplit{"no '^' at all", {}};
@@ -175,7 +178,8 @@ std::vector<TextRow> textRows()
         unsplit.values.push_back({key, pattern(std::string(key) + "~", 10000)});
     unsplit.shown = {pattern("fn~", 255),
                      pattern("ds~", 255),
-                     {pattern("mn\t", 63), "", "", "", ""},
+                     // What follows a '~' is left out; missing fields show in English.
+                     {"mn", "BATCH compilation", "Redirect OUT", "Execute first BAT", "Execute ASM as BAT"},
                      pattern("f3~", 255),
                      pattern("f2~", 255),
                      pattern("s4~", 255),
@@ -215,7 +219,7 @@ std::vector<TextRow> textRows()
     binary.values.push_back({"s4", std::string(300, '\xff')});
     binary.shown = {bytes,
                     "before",
-                    {"M0", "M1", "", "", ""},
+                    {"M0", "M1", "Redirect OUT", "Execute first BAT", "Execute ASM as BAT"},
                     std::string("before\x1a"
                                 "after EOF char\r\x08\x07"),
                     "Compilation not allowed!",
@@ -268,26 +272,28 @@ TEST_F(HostileTextTest, TranslationsOfEveryShapeStayInsideTheirBuffers)
         EXPECT_EQ(std::string(description), row.shown.description);
         EXPECT_EQ(length, lstrlenA(description));
 
-        // The five caption slots, read where the host reads them: through the
-        // item data of the owner-drawn items, which point into the add-in.
+        // The captions, read where the host reads them: through the item data
+        // of the owner-drawn items, which point into the add-in, and the
+        // popup's item texts, each with its shortcut.
         HMENU owner;
         int at;
         ASSERT_TRUE(findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at));
         MENUITEMINFOA popupItem = menuItemAt(owner, at - 1);
-        ASSERT_TRUE(findMenuItem(host->mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, &owner, &at));
-        MENUITEMINFOA assembleItem = menuItemAt(owner, at - 1);
-        const char* slots = (const char*)assembleItem.dwItemData;
-        ASSERT_EQ((const char*)popupItem.dwItemData, slots + 64);
+        MENUITEMINFOA assembleItem = {};
+        assembleItem.cbSize = sizeof assembleItem;
+        assembleItem.fMask = MIIM_DATA | MIIM_ID;
+        ASSERT_TRUE(GetMenuItemInfoA(host->mainMenu(), assembleCurrentId(), FALSE, &assembleItem));
         ASSERT_EQ(row.shown.menus.size(), 5u);
-        for (int i = 0; i < 5; ++i) {
+        for (const char* data : {(const char*)assembleItem.dwItemData, (const char*)popupItem.dwItemData})
+            ASSERT_NE(memchr(data, 0, MENU_CAPTION_SIZE), nullptr) << "caption without terminator";
+        EXPECT_EQ(std::string((const char*)assembleItem.dwItemData), row.shown.menus[0]);
+        EXPECT_EQ(std::string((const char*)popupItem.dwItemData), row.shown.menus[1]);
+        const char* keys[] = {"\tShift+Ctrl+R", "\tShift+Ctrl+G", "\tShift+Ctrl+A"};
+        for (int i = 2; i < 5; ++i) {
             SCOPED_TRACE(i);
-            const char* slot = slots + 64 * i;
-            ASSERT_NE(memchr(slot, 0, 64), nullptr) << "caption slot without terminator";
-            EXPECT_EQ(std::string(slot), row.shown.menus[i]);
-            if (i >= 2)
-                EXPECT_EQ(testing_support::menuText(popupItem.hSubMenu,
-                                                    GetMenuItemID(popupItem.hSubMenu, i == 2 ? 0 : i - 1)),
-                          std::string(slot));
+            EXPECT_EQ(testing_support::menuText(popupItem.hSubMenu,
+                                                GetMenuItemID(popupItem.hSubMenu, i == 2 ? 0 : i - 1)),
+                      row.shown.menus[(size_t)i] + keys[i - 2]);
         }
 
         // A message box (f3, caption f2) and a status text (s4), all cut to 255.
@@ -345,7 +351,7 @@ TEST_F(HostileTextTest, LanguageNameOfFiveHundredCharactersIsCutToFiftyNine)
     int at;
     ASSERT_TRUE(findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at));
     HMENU popup = menuItemAt(owner, at - 1).hSubMenu;
-    EXPECT_EQ(testing_support::menuText(popup, GetMenuItemID(popup, 0)), "C\tX");
+    EXPECT_EQ(testing_support::menuText(popup, GetMenuItemID(popup, 0)), "C\tShift+Ctrl+R");
 }
 
 // ---- project files and host records ----

@@ -27,20 +27,24 @@ protected:
         description = d;
     }
 
-    // The five menu captions as the host draws or shows them: the two
-    // owner-drawn items from their item data, the popup's items from their text.
+    // The menu captions as the host draws or shows them: the owner-drawn
+    // items from their item data ("Assemble current", the popup, "Next
+    // error", "Previous error"), the popup's items from their text.
+    std::string makeMenuCaption(MakeMenuItem which)
+    {
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_DATA;
+        UINT id = makeMenuItemId(which);
+        if (!id || !GetMenuItemInfoA(host->mainMenu(), id, FALSE, &item) || !item.dwItemData)
+            return "<absent>";
+        return (const char*)item.dwItemData;
+    }
     std::vector<std::string> menuCaptions()
     {
-        std::vector<std::string> captions;
+        std::vector<std::string> captions = {makeMenuCaption(ASSEMBLE_CURRENT_ITEM)};
         HMENU owner;
         int at;
-        std::string assembleCurrent = "<absent>";
-        if (findMenuItem(host->mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, &owner, &at) && at > 0) {
-            MENUITEMINFOA item = menuItemAt(owner, at - 1);
-            if (item.fType & MFT_OWNERDRAW)
-                assembleCurrent = (const char*)item.dwItemData;
-        }
-        captions.push_back(assembleCurrent);
         EXPECT_TRUE(findMenuItem(host->mainMenu(), HC_MENU_BEFORE_POPUP, &owner, &at));
         MENUITEMINFOA popupItem = menuItemAt(owner, at - 1);
         EXPECT_TRUE(popupItem.hSubMenu);
@@ -50,6 +54,8 @@ protected:
             GetMenuStringA(popupItem.hSubMenu, position, text, sizeof text, MF_BYPOSITION);
             captions.push_back(text);
         }
+        captions.push_back(makeMenuCaption(NEXT_ERROR_ITEM));
+        captions.push_back(makeMenuCaption(PREVIOUS_ERROR_ITEM));
         return captions;
     }
 
@@ -69,9 +75,13 @@ TEST_F(TextTest, WithoutUiFileEveryTextIsTheBuiltInDefault)
     EXPECT_EQ(name, DEFAULT_NAME);
     EXPECT_EQ(description, DEFAULT_DESCRIPTION);
     EXPECT_EQ(descriptionLength, (LRESULT)strlen(DEFAULT_DESCRIPTION));
-    std::vector<std::string> expected = {"Assemble current", "BATCH compilation",
-                                         "Redirect OUT\tShift+Ctrl+R", "Execute first BAT\tShift+Ctrl+G",
-                                         "Execute ASM as BAT\tShift+Ctrl+A"};
+    std::vector<std::string> expected = {"Assemble current",
+                                         "BATCH compilation",
+                                         "Redirect OUT\tShift+Ctrl+R",
+                                         "Execute first BAT\tShift+Ctrl+G",
+                                         "Execute ASM as BAT\tShift+Ctrl+A",
+                                         "Next error\tF4",
+                                         "Previous error\tShift+F4"};
     EXPECT_EQ(menuCaptions(), expected);
 }
 
@@ -79,8 +89,12 @@ TEST_F(TextTest, LanguageSectionDefiningOnlyMenusLeavesOtherTextsAtDefault)
 {
     setLanguage("Test");
     translate("Test", "mn", "A^B^C~X^D~Y^E~Z");
+    translate("Test", "m1", "F");
+    translate("Test", "m2", "G");
     loadWithFasmProject();
-    std::vector<std::string> expected = {"A", "B", "C\tX", "D\tY", "E\tZ"};
+    // The shortcuts are the add-in's, whatever the fields name after their '~'.
+    std::vector<std::string> expected = {
+        "A", "B", "C\tShift+Ctrl+R", "D\tShift+Ctrl+G", "E\tShift+Ctrl+A", "F\tF4", "G\tShift+F4"};
     EXPECT_EQ(menuCaptions(), expected);
     queryData();
     EXPECT_EQ(name, DEFAULT_NAME);
@@ -151,16 +165,20 @@ TEST_F(TextTest, OverlongAndMissingMenuFieldsStayInsideTheirSlots)
     std::string field63(63, 'm');
     std::string field64(64, 'n');
     std::string field300(300, 'o');
+    // A field that is empty or missing shows the English caption.
+    const char* E[] = {"Assemble current", "BATCH compilation", "Redirect OUT", "Execute first BAT",
+                       "Execute ASM as BAT"};
     struct Case {
         std::string mn;
-        std::vector<std::string> expected;
+        std::vector<std::string> fields;
     } cases[] = {
         {field63 + "^" + field64 + "^C^D^E", {field63, field64.substr(0, 63), "C", "D", "E"}},
-        {"Only one", {"Only one", "", "", "", ""}},
+        {"Only one", {"Only one", E[1], E[2], E[3], E[4]}},
         {"1^2^3^4^5^6^7^8", {"1", "2", "3", "4", "5"}},
         // A value longer than the 255 characters one lookup reads.
-        {field300, {field300.substr(0, 63), "", "", "", ""}},
-        {"^^^^", {"", "", "", "", ""}},
+        {field300, {field300.substr(0, 63), E[1], E[2], E[3], E[4]}},
+        {"^^^^", {E[0], E[1], E[2], E[3], E[4]}},
+        {"~x^~y^~z^^", {E[0], E[1], E[2], E[3], E[4]}},
     };
     setLanguage("Test");
     for (const Case& c : cases) {
@@ -168,9 +186,13 @@ TEST_F(TextTest, OverlongAndMissingMenuFieldsStayInsideTheirSlots)
         translate("Test", "mn", c.mn.c_str());
         host = std::make_unique<hostsim::Host>();
         loadWithFasmProject();
-        std::vector<std::string> captions = menuCaptions();
-        // An empty caption becomes an empty item text; the owner-drawn items show "".
-        EXPECT_EQ(captions, c.expected);
+        std::vector<std::string> expected = c.fields;
+        expected[2] += "\tShift+Ctrl+R";
+        expected[3] += "\tShift+Ctrl+G";
+        expected[4] += "\tShift+Ctrl+A";
+        expected.push_back("Next error\tF4");
+        expected.push_back("Previous error\tShift+F4");
+        EXPECT_EQ(menuCaptions(), expected);
     }
 }
 

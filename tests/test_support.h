@@ -103,6 +103,11 @@ inline const std::pair<const char*, const char*> UI_TEXTS[] = {
     {"d4", "Export UI"},
     {"d5", "Go to the first error after a failed build"},
     {"d6", "Include folder"},
+    {"m1", "Next error"},
+    {"m2", "Previous error"},
+    {"n1", "Error %u of %u"},
+    {"n2", "No errors"},
+    {"n3", "Not open: %s"},
 };
 inline constexpr size_t UI_TEXT_COUNT = sizeof UI_TEXTS / sizeof UI_TEXTS[0];
 // The add-in's original keys, which translations made for it may hold.
@@ -230,15 +235,20 @@ protected:
     UINT popupItemId(int position) { return GetMenuItemID(popup(), position); }
 
     // Id of the owner-drawn "Assemble current" just before 10504, or 0.
-    UINT assembleCurrentId()
+    // The add-in's items of the Make menu, in order before the host's item
+    // that follows them (FASM projects only): 0 when it is not there.
+    enum MakeMenuItem { ASSEMBLE_CURRENT_ITEM, NEXT_ERROR_ITEM, PREVIOUS_ERROR_ITEM, MAKE_MENU_ITEMS };
+    UINT makeMenuItemId(MakeMenuItem which)
     {
         HMENU owner;
         int at;
-        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, &owner, &at) || at == 0)
+        if (!findMenuItem(host->mainMenu(), HC_MENU_BEFORE_ASSEMBLE_CURRENT, &owner, &at) ||
+            at < MAKE_MENU_ITEMS)
             return 0;
-        MENUITEMINFOA item = menuItemAt(owner, at - 1);
+        MENUITEMINFOA item = menuItemAt(owner, at - MAKE_MENU_ITEMS + which);
         return (item.fType & MFT_OWNERDRAW) ? item.wID : 0;
     }
+    UINT assembleCurrentId() { return makeMenuItemId(ASSEMBLE_CURRENT_ITEM); }
 
     // A project folder with a project file naming the compiler ("" writes no key).
     std::string makeProject(const char* compiler, const std::string& name = "proj")
