@@ -970,3 +970,58 @@ TEST_F(AssembleTest, NonAsciiPathsPassThroughThePaneUnchanged)
 }
 
 }  // namespace
+
+// GotoError: a build that failed with an error message goes on to its first
+// error, as "Next error" would; anything else leaves the editors alone.
+TEST_F(AssembleTest, GotoErrorTakesAFailedBuildToItsFirstError)
+{
+    setAssembler(fasm);
+    openFasmProject();
+    std::string faulty = writeSource("main.asm", FAULTY_SOURCE);
+    HWND main = host->openChild(faulty, FILE_TYPE_ASSEMBLY, FAULTY_SOURCE);
+    HWND other = host->openChild(folder + "\\other.asm", FILE_TYPE_ASSEMBLY, CLEAN_SOURCE);
+    const int mistake = 3;  // the marked line of FAULTY_SOURCE
+    struct Case {
+        const char* stored;  // FASM/GotoError; "" none
+        const char* arguments;
+        const char* source;
+        bool goes;
+    } cases[] =
+        {
+            {"1", "", FAULTY_SOURCE, true},    {"", "", FAULTY_SOURCE, false},
+            {"0", "", FAULTY_SOURCE, false},   {"2", "", FAULTY_SOURCE, false},
+            {"1", "-m", FAULTY_SOURCE, false},  // the stand-in's usage, no error message
+            {"1", "", CLEAN_SOURCE, false},
+        };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("GotoError '") + c.stored + "', options '" + c.arguments + "'" +
+                     (c.source == CLEAN_SOURCE ? ", clean" : ""));
+        WritePrivateProfileStringA("FASM", "GotoError", c.stored[0] ? c.stored : nullptr,
+                                   inst.addInsIni.c_str());
+        writeSource("main.asm", c.source);
+        host->openProject(projectFile, c.arguments, "");
+        host->activate(other);
+        size_t before = host->editorEvents(main).size();
+        EXPECT_EQ(host->command(HC_BUILD), 1);
+        const bool failed = c.source != CLEAN_SOURCE;
+        EXPECT_EQ(host->outputPaneVisible(), failed);
+        if (c.goes) {
+            int error = outputLineOf("error: illegal instruction.");
+            ASSERT_GT(error, 0) << host->outputText();
+            EXPECT_EQ(host->statusText(4), "Error 1 of 1");
+            EXPECT_EQ(host->highlightedOutputLine(), error);
+            EXPECT_EQ(host->activeChild(), main);
+            EXPECT_EQ(host->caretLine(main), mistake);
+            std::vector<EditorEvent> got(host->editorEvents(main).begin() + (ptrdiff_t)before,
+                                         host->editorEvents(main).end());
+            EXPECT_TRUE(hasEvent(got, HEM_SETLINEMARK, (WPARAM)mistake, HEM_MARK_ERROR));
+        } else {
+            EXPECT_EQ(host->statusText(4), "FASM");
+            EXPECT_EQ(host->activeChild(), other);
+            std::vector<EditorEvent> got(host->editorEvents(main).begin() + (ptrdiff_t)before,
+                                         host->editorEvents(main).end());
+            EXPECT_EQ(countEvents(got, HEM_SETLINEMARK), 0);
+        }
+    }
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}

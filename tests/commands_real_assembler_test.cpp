@@ -678,3 +678,48 @@ TEST_F(RealFasm2Test, EachOfThreeErrorsLeadsToItsOwnBlock)
 }
 
 }  // namespace
+
+namespace {
+
+// The walk through fasm g's errors with "Next error" and "Previous error",
+// and a failed Build with GotoError on.
+TEST_F(RealFasm2Test, NextAndPreviousErrorWalkTheThreeErrorsRound)
+{
+    std::string folder = hostsim::tempFolder("fasm2-walk");
+    std::vector<HWND> docs =
+        openProject(folder, {{"main.asm", "format binary\r\n\r\ninclude 'inc/x.inc'\r\n\tnop\r\n"
+                                          "\tmov eax,ebx,ecx\r\n\tfoo eax\r\n"},
+                             {"inc\\x.inc", "\tnop\r\n\tmov eax,ebx,ecx\r\n"}});
+    WritePrivateProfileStringA("FASM", "GotoError", "1", inst.addInsIni.c_str());
+    host->activate(docs[0]);
+    EXPECT_EQ(host->command(HC_BUILD), 1);
+    // The build went on to the first error: the include's line 2.
+    EXPECT_EQ(host->statusText(4), "Error 1 of 3") << host->outputText();
+    EXPECT_EQ(host->activeChild(), docs[1]);
+    EXPECT_EQ(host->caretLine(docs[1]), 1);
+    EXPECT_TRUE(host->outputPaneVisible());
+
+    const UINT next = makeMenuItemId(NEXT_ERROR_ITEM), previous = makeMenuItemId(PREVIOUS_ERROR_ITEM);
+    struct Step {
+        UINT command;
+        int document, lineIndex, ordinal;
+    } steps[] = {{next, 0, 4, 2},     {next, 0, 5, 3},     {next, 1, 1, 1},
+                 {previous, 0, 5, 3}, {previous, 0, 4, 2}, {previous, 1, 1, 1}};
+    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+        const Step& s = steps[i];
+        SCOPED_TRACE("step " + std::to_string(i + 1));
+        host->activate(docs[1 - s.document]);
+        size_t before = host->editorEvents(docs[(size_t)s.document]).size();
+        EXPECT_EQ(host->command(s.command, true), 1);
+        EXPECT_EQ(host->statusText(4), "Error " + std::to_string(s.ordinal) + " of 3");
+        EXPECT_TRUE(marked(docs[(size_t)s.document], s.lineIndex, before));
+        EXPECT_EQ(host->caretLine(docs[(size_t)s.document]), s.lineIndex);
+        EXPECT_EQ(host->activeChild(), docs[(size_t)s.document]);
+        std::vector<std::string> output = splitLines(host->outputText());
+        int highlighted = host->highlightedOutputLine();
+        ASSERT_GE(highlighted, 0);
+        EXPECT_TRUE(startsWith(output[(size_t)highlighted], "Error: ")) << output[(size_t)highlighted];
+    }
+}
+
+}  // namespace

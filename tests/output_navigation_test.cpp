@@ -897,3 +897,182 @@ TEST_F(SameFileTest, AnErrorThroughMacrosLeadsToTheInnermostOpenPlace)
     documents.push_back(openDocument(path("fasm\\INCLUDE\\MACRO\\PROC32.INC")));
     clickMessages({{"fasm 1: invoke, the header open", fasm1Invoke, PROC32, 16}});
 }
+
+// ---- the walk through the errors: Next error (F4), Previous error (Shift+F4) ----
+
+class ErrorWalkTest : public SameFileTest {
+protected:
+    void SetUp() override
+    {
+        SameFileTest::SetUp();
+        host->openProject(makeProject("FASM", "walk"));
+        // The walk's files are the SameFileTest's, in the first project's folder.
+        SetCurrentDirectoryA(folder.c_str());
+        ASSERT_NE(makeMenuItemId(NEXT_ERROR_ITEM), 0u);
+    }
+
+    // Presses the keys as the host's message loop would: through its
+    // accelerator table, which turns them into the command.
+    void press(WORD key, bool shift)
+    {
+        // The rich edit keeps the mouse after a double-click it handled
+        // itself until the button comes up, and no shortcut acts meanwhile.
+        ReleaseCapture();
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG message = {host->frame(), WM_KEYDOWN, key, 0x00010001, 0, {0, 0}};
+        HACCEL table = *host->handles.acceleratorVar;
+        EXPECT_TRUE(TranslateAcceleratorA(host->frame(), table, &message)) << "no shortcut for the key";
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+    }
+};
+
+// fasm g's three errors in two files, without blank lines between their blocks.
+TEST_F(ErrorWalkTest, F4AndShiftF4WalkTheErrorsRoundInBothDirections)
+{
+    HWND main = openDocument(path("main.asm"));
+    HWND macros = openDocument(path("inc\\macros.inc"));
+    HWND bystander = openDocument(path("bystander.asm"));
+    std::vector<std::string> output = {
+        "flat assembler  version g.l8vn",
+        path("main.asm") + " [3] " + path("inc/macros.inc") + " [2]:",  // 1
+        "\tmov eax,ebx,ecx",
+        "mov? [0]",
+        "Processed: mov eax,ebx,ecx",
+        "Error: extra characters on line.",  // 5
+        path("main.asm") + " [6]:",
+        "\tfoo eax",
+        "? [4]",
+        "Processed: foo eax",
+        "Error: illegal instruction.",  // 10
+        path("main.asm") + " [9]:",
+        "\tcall [x]",
+        "macro call? [61]",
+        "Processed: call [x]",
+        "Custom error: operand size not specified.",  // 15
+    };
+    host->setOutputText(joinLines(output));
+    struct Step {
+        bool back;  // Shift+F4
+        int line;   // the error message reached
+        HWND target;
+        int32_t lineIndex;
+        const char* status;
+    } steps[] = {
+        {false, 5, macros, 1, "Error 1 of 3"}, {false, 10, main, 5, "Error 2 of 3"},
+        {false, 15, main, 8, "Error 3 of 3"},  {false, 5, macros, 1, "Error 1 of 3"},
+        {true, 15, main, 8, "Error 3 of 3"},   {true, 10, main, 5, "Error 2 of 3"},
+        {true, 5, macros, 1, "Error 1 of 3"},
+    };
+    int previous = host->highlightedOutputLine();
+    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+        const Step& s = steps[i];
+        SCOPED_TRACE("step " + std::to_string(i + 1) + (s.back ? ": Shift+F4" : ": F4"));
+        host->activate(bystander);
+        HWND docs[3] = {main, macros, bystander};
+        size_t before[3];
+        for (int d = 0; d < 3; ++d)
+            before[d] = host->editorEvents(docs[d]).size();
+        size_t outputBefore = host->outputEvents().size();
+        press(VK_F4, s.back);
+        EXPECT_EQ(host->statusText(4), s.status);
+        EXPECT_EQ(host->highlightedOutputLine(), s.line);
+        if (previous >= 0)
+            expectOutputEvents(outputBefore, previous, s.line, true);
+        expectOnlyJumped(docs, before, 3, s.target, s.lineIndex, bystander);
+        previous = s.line;
+    }
+    // A double-click moves the walk, on any line: the next error is the one after it.
+    EXPECT_EQ(host->doubleClickOutputLine(7), 0);
+    press(VK_F4, false);
+    EXPECT_EQ(host->statusText(4), "Error 2 of 3");
+    EXPECT_EQ(host->highlightedOutputLine(), 10);
+}
+
+TEST_F(ErrorWalkTest, WhatTheWalkSaysWhenThereIsNothingToReach)
+{
+    HWND main = openDocument(path("main.asm"));
+    HWND bystander = openDocument(path("bystander.asm"));
+    ASSERT_TRUE(CreateDirectoryA(path("fasm").c_str(), nullptr));
+    ASSERT_TRUE(hostsim::writeFile(path("fasm\\proc32.inc"), "; macros\r\n"));
+    const std::string header = path("fasm") + "/proc32.inc";
+    struct Case {
+        const char* label;
+        std::vector<std::string> output;
+        const char* key;  // "F4", or "double-click" on the last line
+        std::string status;
+        int highlighted;  // -1: unchanged
+    } cases[] = {
+        {"a clean build",
+         {"flat assembler  version 1.73.34", "3 passes, 1536 bytes."},
+         "F4",
+         "No errors",
+         -1},
+        {"a failure with only its usage", {"usage: fasm <source> [output]"}, "F4", "No errors", -1},
+        // The innermost file of the error, as the output writes it.
+        {"a macro's header, open nowhere",
+         {path("elsewhere.asm") + " [6]:", "\tinvoke x", header + " [17] invoke [3]:", "     pushd arg",
+          "error: undefined symbol 'x'."},
+         "F4",
+         "Not open: " + header,
+         4},
+        {"the same, double-clicked",
+         {path("elsewhere.asm") + " [6]:", "\tinvoke x", header + " [17] invoke [3]:", "     pushd arg",
+          "error: undefined symbol 'x'."},
+         "double-click",
+         "Not open: " + header,
+         4},
+        // No name of the error is a file: the one being assembled.
+        {"names that are no files",
+         {path("gone.asm") + " [6] macro m [2]:", "\tm", "Error: x."},
+         "F4",
+         "Not open: " + path("gone.asm"),
+         2},
+        {"a place line of a file open nowhere",
+         {path("gone.asm") + " [6]:"},
+         "double-click",
+         "Not open: " + path("gone.asm"),
+         0},
+        // A place reached takes the word back.
+        {"then an open one", {path("main.asm") + " [2]:", "\tx", "error: x."}, "double-click", "FASM", 2},
+        {"and by F4", {path("main.asm") + " [2]:", "\tx", "error: x."}, "F4", "Error 1 of 1", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        host->setOutputText(joinLines(c.output));
+        host->activate(bystander);
+        int highlightedBefore = host->highlightedOutputLine();
+        size_t mainBefore = host->editorEvents(main).size();
+        if (std::string(c.key) == "F4") {
+            press(VK_F4, false);
+        } else {
+            EXPECT_EQ(host->doubleClickOutputLine((int)c.output.size() - 1), 1);
+        }
+        EXPECT_EQ(host->statusText(4), c.status);
+        EXPECT_EQ(host->highlightedOutputLine(), c.highlighted < 0 ? highlightedBefore : c.highlighted);
+        if (c.status.rfind("Not open", 0) == 0 || c.status == "No errors") {
+            expectUntouched(main, mainBefore);
+            EXPECT_EQ(host->activeChild(), bystander);
+        } else {
+            expectJumpedTo(main, mainBefore, 1);
+        }
+    }
+}
+
+TEST_F(ErrorWalkTest, OtherProjectsLeaveTheKeysToTheHost)
+{
+    const UINT next = makeMenuItemId(NEXT_ERROR_ITEM), previous = makeMenuItemId(PREVIOUS_ERROR_ITEM);
+    host->openProject(makeProject("MASM", "masm"));
+    EXPECT_EQ(makeMenuItemId(NEXT_ERROR_ITEM), 0u);
+    host->setOutputText("C:\\p\\a.asm [1]:\r\n\tx\r\nerror: x.");
+    for (UINT id : {next, previous}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(host->command(id), 0);
+        EXPECT_EQ(host->command(id, true), 0);
+        EXPECT_EQ(host->statusText(4), "MASM");
+        EXPECT_EQ(host->highlightedOutputLine(), -1);
+    }
+}

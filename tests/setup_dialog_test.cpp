@@ -620,3 +620,31 @@ TEST_F(SetupTest, SampleTranslationIsCompleteAndCarriesTheExportedTemplate)
 }
 
 }  // namespace
+
+// GotoError: shown checked only when stored as exactly 1, stored as the box
+// says on OK.
+TEST_F(SetupTest, TheFirstErrorBoxShowsAndStoresGotoError)
+{
+    load();
+    struct Case {
+        const char* stored;  // "": no key
+        bool shown;
+    } cases[] = {{"1", true}, {"0", false}, {"", false}, {"2", false}, {"yes", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("GotoError '") + c.stored + "'");
+        WritePrivateProfileStringA("FASM", "GotoError", c.stored[0] ? c.stored : nullptr,
+                                   inst.addInsIni.c_str());
+        for (bool flip : {false, true}) {
+            withDialog([&](HWND d) {
+                EXPECT_EQ(checked(d, IDC_GOTO_ERROR), c.shown);
+                if (flip)
+                    click(d, IDC_GOTO_ERROR);
+                click(d, IDOK);
+            });
+            EXPECT_EQ(readIni(inst.addInsIni, "FASM", "GotoError"), c.shown != flip ? "1" : "0");
+            WritePrivateProfileStringA("FASM", "GotoError", c.stored[0] ? c.stored : nullptr,
+                                       inst.addInsIni.c_str());
+        }
+    }
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}

@@ -666,6 +666,72 @@ TEST(VisitErrorPlaces, LinesAtTheStartOfTheOutput)
     }
 }
 
+TEST(StepToError, WalksTheErrorMessagesBothWaysAndRound)
+{
+    // fasm g's blocks, a custom error, a fasm 1 echo that starts like a
+    // message (below its heading), and text that only holds "error:".
+    const std::string text = "flat assembler  version g.l8vn\r\n"  // 0
+                             "C:\\p\\a.asm [3]:\r\n"                // 1
+                             "\tmov eax,ebx,ecx\r\n"                // 2
+                             "Error: extra characters on line.\r\n"  // 3: error 1
+                             "C:\\p\\a.asm [4]:\r\n"                // 4
+                             "error: mymac\r\n"                      // 5: echoed, no error
+                             "processed: x error: y\r\n"             // 6
+                             "Custom error: operand size.\r\n"       // 7: error 2
+                             "ERROR: out of memory.\n"               // 8: error 3 (LF alone)
+                             "last line without a break: error:";    // 9
+    std::vector<size_t> starts;
+    for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+        starts.push_back(at);
+        if (text.find('\n', at) == std::string::npos)
+            break;
+    }
+    const size_t errors[] = {starts[3], starts[7], starts[8]};
+    struct Case {
+        const char* label;
+        size_t from;
+        ErrorDirection direction;
+        size_t ordinal;  // 1-based, of errors[]
+    } cases[] = {
+        {"next, before the first step", NO_POSITION, ERROR_NEXT, 1},
+        {"previous, before the first step", NO_POSITION, ERROR_PREVIOUS, 3},
+        {"first, wherever the walk stands", starts[7], ERROR_FIRST, 1},
+        {"next from the first", starts[3], ERROR_NEXT, 2},
+        {"next from a line between", starts[5], ERROR_NEXT, 2},
+        {"next from the last goes round", starts[8], ERROR_NEXT, 1},
+        {"next from the last line goes round", starts[9], ERROR_NEXT, 1},
+        {"previous from the last", starts[8], ERROR_PREVIOUS, 2},
+        {"previous from the first goes round", starts[3], ERROR_PREVIOUS, 3},
+        {"previous from the top goes round", 0, ERROR_PREVIOUS, 3},
+        {"next from the top", 0, ERROR_NEXT, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::unique_ptr<char[]> exact = exactBlock(text.size());
+        memcpy(exact.get(), text.data(), text.size());
+        ErrorStep step = stepToError(exact.get(), text.size(), c.from, c.direction);
+        EXPECT_EQ(step.count, 3u);
+        EXPECT_EQ(step.ordinal, c.ordinal);
+        EXPECT_EQ(step.position, errors[c.ordinal - 1]);
+    }
+}
+
+TEST(StepToError, AnOutputWithoutErrorMessagesHasNone)
+{
+    for (const std::string& text : {std::string(), std::string("2 passes, 1024 bytes.\r\n"),
+                                    std::string("usage: fasm <source> [output]\r\n"),
+                                    std::string("C:\\p\\a.asm [1]:\r\nerror: echoed below its heading\r\n")}) {
+        SCOPED_TRACE(text);
+        std::unique_ptr<char[]> exact = exactBlock(text.size() ? text.size() : 1);
+        memcpy(exact.get(), text.data(), text.size());
+        for (ErrorDirection direction : {ERROR_FIRST, ERROR_NEXT, ERROR_PREVIOUS}) {
+            ErrorStep step = stepToError(exact.get(), text.size(), NO_POSITION, direction);
+            EXPECT_EQ(step.count, 0u);
+            EXPECT_EQ(step.ordinal, 0u);
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // run output
 

@@ -5,7 +5,9 @@
 // the error starts (a blank line, the banner, the previous error's message),
 // every readable heading below that, nearest first, each one's places
 // innermost first, nothing beyond ERROR_BLOCK_REACH lines up, and the visit
-// ending at the place the visitor takes (the second byte picks which).
+// ending at the place the visitor takes (the second byte picks which). The
+// same text is walked through its error messages from a point the second
+// byte picks, each way, against a plain reading of that rule.
 
 #include "core/line_parse.h"
 
@@ -66,6 +68,66 @@ bool visitPlace(void* context, const char* name, int32_t lineIndex)
     Visits* visits = static_cast<Visits*>(context);
     visits->seen.push_back(std::string(name) + '\n' + std::to_string(lineIndex));
     return visits->seen.size() == visits->takeAt;
+}
+
+// The error messages of text: where each line starts that starts with a
+// message and is not directly below a heading (both read without a CR at
+// the line's end).
+std::vector<size_t> errorMessages(const std::string& text)
+{
+    std::vector<size_t> found;
+    bool belowHeading = false;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!belowHeading &&
+            (startsWithIgnoringCase(line, "error:") || startsWithIgnoringCase(line, "custom error:")))
+            found.push_back(start);
+        belowHeading = isPlaceHeading(line.data(), line.size());
+        start = end + 1;
+    }
+    return found;
+}
+
+void checkErrorWalk(const uint8_t* data, size_t size, uint8_t pick)
+{
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::vector<size_t> errors = errorMessages(text);
+    const size_t from = pick & 1 ? NO_POSITION : (size_t)pick % (size + 1);
+    for (ErrorDirection direction : {ERROR_FIRST, ERROR_NEXT, ERROR_PREVIOUS}) {
+        std::unique_ptr<char[]> exact(new char[size ? size : 1]);
+        memcpy(exact.get(), data, size);
+        const ErrorStep step = stepToError(exact.get(), size, from, direction);
+        if (step.count != errors.size())
+            abort();
+        if (errors.empty()) {
+            if (step.ordinal != 0)
+                abort();
+            continue;
+        }
+        size_t expected = 0;  // index into errors
+        if (direction == ERROR_NEXT) {
+            while (from != NO_POSITION && expected < errors.size() && errors[expected] <= from)
+                ++expected;
+            if (from == NO_POSITION || expected == errors.size())
+                expected = 0;
+        } else if (direction == ERROR_PREVIOUS) {
+            expected = errors.size() - 1;
+            if (from != NO_POSITION) {
+                size_t before = 0;
+                while (before < errors.size() && errors[before] < from)
+                    ++before;
+                if (before > 0)
+                    expected = before - 1;
+            }
+        }
+        if (step.ordinal != expected + 1 || step.position != errors[expected])
+            abort();
+    }
 }
 
 }  // namespace
