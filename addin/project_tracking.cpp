@@ -1,7 +1,6 @@
 #include "addin/project_tracking.h"
 
-#include <shlwapi.h>
-
+#include "core/path_text.h"
 #include "core/text_core.h"
 #include "host/host_ui.h"
 #include "host/host_windows.h"
@@ -39,7 +38,7 @@ void enterProjectFolder(const char* projectFile)
     if (!projectFile || lstrlenA(projectFile) >= (int)sizeof folder)
         return;
     lstrcpyA(folder, projectFile);
-    PathRemoveFileSpecA(folder);
+    cutToFolder(folder);
     if (!folder[0] || SetCurrentDirectoryA(folder))
         return;
     char shortFolder[MAX_PATH];

@@ -3,10 +3,10 @@
 #include "commands/batch.h"
 
 #include <richedit.h>
-#include <shlwapi.h>
 
 #include "commands/assemble.h"
 #include "commands/runner.h"
+#include "core/path_text.h"
 #include "host/host_ui.h"
 #include "host/host_windows.h"
 #include "settings/ui_text.h"
@@ -32,7 +32,7 @@ bool makeBatchPath(const char* source, char* batchPath)
     if (lstrlenA(source) >= MAX_PATH)
         return false;
     lstrcpyA(batchPath, source);
-    PathRemoveExtensionA(batchPath);
+    removeExtension(batchPath);
     // Appended rather than added with PathAddExtensionA, which adds nothing
     // when a name such as "two.dots" still ends in what looks like an
     // extension, and would leave a copy that is no batch file.
@@ -133,6 +133,6 @@ LRESULT onExecuteAsmAsBat(UINT)
         return 1;
     }
     runFile(batchPath, preparation.project);
-    renameInOutput(PathFindFileNameA(batchPath), PathFindFileNameA(source));
+    renameInOutput(finalPathComponent(batchPath), finalPathComponent(source));
     return 1;
 }

@@ -17,6 +17,32 @@ const char* finalPathComponent(const char* path)
     return name;
 }
 
+void cutToFolder(char* path)
+{
+    char* last = nullptr;
+    for (char* p = path; *p; ++p)
+        if (isSeparator(*p))
+            last = p;
+    if (!last) {
+        path[0] = '\0';
+        return;
+    }
+    const bool driveRoot = last == path + 2 && path[1] == ':';
+    const bool topRoot = last == path;
+    last[driveRoot || topRoot ? 1 : 0] = '\0';
+}
+
+void removeExtension(char* path)
+{
+    char* name = const_cast<char*>(finalPathComponent(path));
+    char* dot = nullptr;
+    for (char* p = name; *p; ++p)
+        if (*p == '.')
+            dot = p;
+    if (dot)
+        *dot = '\0';
+}
+
 bool mayBeShortAlias(const char* name)
 {
     for (; *name; ++name)

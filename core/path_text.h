@@ -7,6 +7,15 @@
 // or '/' (the whole path when it has neither). Points into path.
 const char* finalPathComponent(const char* path);
 
+// Cuts a NUL-terminated path to its folder, in place: the text before its
+// last '\' or '/'. A separator that a root needs stays ("C:\a" gives "C:\",
+// "\a" gives "\"); a bare name gives "".
+void cutToFolder(char* path);
+
+// Removes the extension of the file name a NUL-terminated path ends with,
+// in place: from its last '.' on. A name without one is left as it is.
+void removeExtension(char* path);
+
 // True when a file name may be the short alias of a longer one: the aliases
 // the system makes up for long names hold a '~'; any other short name is the
 // long name itself in some letter case.

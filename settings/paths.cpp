@@ -1,9 +1,10 @@
 // Where the add-in's files are, derived once when the library is attached,
 // and the settings read from them.
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "settings/paths.h"
+
+#include "core/path_text.h"
 
 namespace {
 
@@ -32,8 +33,12 @@ DWORD moduleFolder(HMODULE module, char* dest)
     DWORD n = GetModuleFileNameA(module, dest, MODULE_PATH_SIZE);
     if (n == 0 || n >= MODULE_PATH_SIZE)
         return 0;
-    PathRemoveFileSpecA(dest);
-    return lstrlenA(dest);
+    cutToFolder(dest);
+    DWORD length = (DWORD)lstrlenA(dest);
+    if (length > 0 && dest[length - 1] != '\\')
+        dest[length++] = '\\';
+    dest[length] = '\0';
+    return length;
 }
 
 }  // namespace
@@ -56,20 +61,19 @@ bool onProcessAttach(HINSTANCE instance)
     char* addInsIni;
     if (n == 0 || n >= MODULE_PATH_SIZE)
         goto refuse;
-    PathRemoveExtensionA(hostIni);
+    removeExtension(hostIni);
     lstrcatA(hostIni, ".ini");
 
     // (2) the host INI's folder + "\ui\tordel.ui".
     uiFile = hostIni + lstrlenA(hostIni) + 1;
     lstrcpyA(uiFile, hostIni);
-    PathRemoveFileSpecA(uiFile);
+    cutToFolder(uiFile);
     lstrcatA(uiFile, UI_FILE_SUFFIX);
 
     // (3) this library's folder + "ZIVevUde.Ini".
     addInsIni = uiFile + lstrlenA(uiFile) + 1;
     if (moduleFolder(instance, addInsIni) == 0)
         goto refuse;
-    PathAddBackslashA(addInsIni);
     lstrcatA(addInsIni, ADDINS_INI_NAME);
 
     {

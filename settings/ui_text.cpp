@@ -2,8 +2,7 @@
 // up at each use in the UI file's section for the host's current language.
 #include "settings/ui_text.h"
 
-#include <shlwapi.h>
-
+#include "core/path_text.h"
 #include "core/text_core.h"
 #include "settings/paths.h"
 
@@ -105,7 +104,7 @@ DWORD exportDefaultTexts()
     // The UI file is the host's folder (up to MAX_PATH long) with "\ui\tordel.ui" added.
     char folder[2 * MAX_PATH];
     lstrcpynA(folder, uiFilePath(), sizeof folder);
-    PathRemoveFileSpecA(folder);
+    cutToFolder(folder);
     // A fresh installation may have no "ui" folder yet.
     if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
         CreateDirectoryA(folder, nullptr);

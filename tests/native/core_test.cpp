@@ -810,6 +810,34 @@ TEST(MayBeShortAlias, ATildeAnywhere)
     EXPECT_FALSE(mayBeShortAlias(""));
 }
 
+TEST(PathText, FolderAndNameWithoutExtension)
+{
+    struct Case {
+        std::string path, folder, withoutExtension;
+    } cases[] = {
+        {"C:\\ide\\ide.exe", "C:\\ide", "C:\\ide\\ide"},
+        {"C:\\ide.exe", "C:\\", "C:\\ide"},
+        {"C:/p/x.tar.gz", "C:/p", "C:/p/x.tar"},
+        {"\\\\server\\share\\p.prj", "\\\\server\\share", "\\\\server\\share\\p"},
+        {"\\top.asm", "\\", "\\top"},
+        {"C:\\dotted.dir\\noext", "C:\\dotted.dir", "C:\\dotted.dir\\noext"},
+        {"C:\\p\\", "C:\\p", "C:\\p\\"},
+        {"name.asm", "", "name"},
+        {".asm", "", ""},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::unique_ptr<char[]> folder = exactBlock(c.path.size() + 1), name = exactBlock(c.path.size() + 1);
+        memcpy(folder.get(), c.path.c_str(), c.path.size() + 1);
+        memcpy(name.get(), c.path.c_str(), c.path.size() + 1);
+        cutToFolder(folder.get());
+        removeExtension(name.get());
+        EXPECT_EQ(std::string(folder.get()), c.folder);
+        EXPECT_EQ(std::string(name.get()), c.withoutExtension);
+    }
+}
+
 TEST(IsPlainFilePath, DrivesAndSharesButNoDeviceNamespace)
 {
     struct Case {

@@ -37,6 +37,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (mayBeShortAlias(p) != (strchr(p, '~') != nullptr))
         abort();
 
+    // The folder is the path up to its last separator, the separator kept
+    // only where a root needs it; the name without its extension loses its
+    // last '.' and what follows, nothing else.
+    std::unique_ptr<char[]> folder(new char[length + 1]);
+    memcpy(folder.get(), p, length + 1);
+    cutToFolder(folder.get());
+    const size_t kept = strlen(folder.get());
+    const size_t nameAt = (size_t)(name - p);
+    if (memcmp(folder.get(), p, kept) != 0)
+        abort();
+    const bool root = nameAt == 1 || (nameAt == 3 && p[1] == ':');
+    if (kept != (nameAt == 0 ? 0 : root ? nameAt : nameAt - 1))
+        abort();
+    std::unique_ptr<char[]> stem(new char[length + 1]);
+    memcpy(stem.get(), p, length + 1);
+    removeExtension(stem.get());
+    const char* dot = strrchr(name, '.');
+    if (strlen(stem.get()) != (dot ? (size_t)(dot - p) : length) || memcmp(stem.get(), p, strlen(stem.get())) != 0)
+        abort();
+
     if (isPlainFilePath(p)) {
         const bool drive =
             length >= 3 && ((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':' && separator(p[2]);
