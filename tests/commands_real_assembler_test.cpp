@@ -621,6 +621,15 @@ protected:
         setAssembler(assembler);
         load();
     }
+
+    // main.asm with two mistakes, lines 5 and 6, and an include with one,
+    // line 2: fasm g reports three errors, the include's first.
+    std::vector<HWND> openThreeErrors(const std::string& folder)
+    {
+        return openProject(folder, {{"main.asm", "format binary\r\n\r\ninclude 'inc/x.inc'\r\n\tnop\r\n"
+                                                 "\tmov eax,ebx,ecx\r\n\tfoo eax\r\n"},
+                                    {"inc\\x.inc", "\tnop\r\n\tmov eax,ebx,ecx\r\n"}});
+    }
 };
 
 TEST_F(RealFasm2Test, TheSampleBuildsCleanAndItsMistakeIsNavigated) { checkSample(); }
@@ -654,10 +663,7 @@ TEST_F(RealFasm2Test, AnErrorInAFileIncludedInsideAMacroLeadsToThatFile)
 TEST_F(RealFasm2Test, EachOfThreeErrorsLeadsToItsOwnBlock)
 {
     std::string folder = hostsim::tempFolder("fasm2-three");
-    std::vector<HWND> docs =
-        openProject(folder, {{"main.asm", "format binary\r\n\r\ninclude 'inc/x.inc'\r\n\tnop\r\n"
-                                          "\tmov eax,ebx,ecx\r\n\tfoo eax\r\n"},
-                             {"inc\\x.inc", "\tnop\r\n\tmov eax,ebx,ecx\r\n"}});
+    std::vector<HWND> docs = openThreeErrors(folder);
     EXPECT_EQ(host->command(HC_ASSEMBLE), 1);
     std::vector<std::string> output = splitLines(host->outputText());
     std::vector<int> errors;
@@ -677,19 +683,12 @@ TEST_F(RealFasm2Test, EachOfThreeErrorsLeadsToItsOwnBlock)
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The walk through fasm g's errors with "Next error" and "Previous error",
 // and a failed Build with GotoError on.
 TEST_F(RealFasm2Test, NextAndPreviousErrorWalkTheThreeErrorsRound)
 {
     std::string folder = hostsim::tempFolder("fasm2-walk");
-    std::vector<HWND> docs =
-        openProject(folder, {{"main.asm", "format binary\r\n\r\ninclude 'inc/x.inc'\r\n\tnop\r\n"
-                                          "\tmov eax,ebx,ecx\r\n\tfoo eax\r\n"},
-                             {"inc\\x.inc", "\tnop\r\n\tmov eax,ebx,ecx\r\n"}});
+    std::vector<HWND> docs = openThreeErrors(folder);
     WritePrivateProfileStringA("FASM", "GotoError", "1", inst.addInsIni.c_str());
     host->activate(docs[0]);
     EXPECT_EQ(host->command(HC_BUILD), 1);
