@@ -17,6 +17,16 @@ void setStatus(const char* text)
     SendMessageA(hostWindows().statusBar, SB_SETTEXTA, STATUS_PART, (LPARAM)text);
 }
 
+const char* statusText(char* out)
+{
+    out[0] = '\0';
+    HWND bar = hostWindows().statusBar;
+    // The length comes first: the request itself takes no buffer size.
+    if (LOWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, STATUS_PART, 0)) < WORK_BUFFER_SIZE)
+        SendMessageA(bar, SB_GETTEXTA, STATUS_PART, (LPARAM)out);
+    return out;
+}
+
 LRESULT finishCommand()
 {
     setStatus(FASM_COMPILER);

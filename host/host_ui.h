@@ -13,6 +13,8 @@ inline constexpr char FASM_COMPILER[] = "FASM";
 
 // The host's status bar: the part with index 4.
 void setStatus(const char* text);
+// What that part shows (WORK_BUFFER_SIZE bytes); "" when it holds more.
+const char* statusText(char* out);
 // Every handled command ends here: the status bar shows "FASM". Returns 1,
 // the handlers' "handled".
 LRESULT finishCommand();

@@ -290,18 +290,21 @@ bool readOutputLine(void* output, int32_t index, char* buffer, size_t size, size
 }
 
 // Whether the status bar shows that a file is not open, which the next
-// place reached takes back.
+// place reached takes back, and what it showed before.
 bool saidNotOpen;
+char statusBeforeNotOpen[WORK_BUFFER_SIZE];
 
 // Tells the user which file of the error is open nowhere, when none was.
 void reportPlaces(PlaceVisit visit, const PlaceSearch& search)
 {
     if (visit == PLACES_NONE_TAKEN && search.notOpen[0]) {
+        if (!saidNotOpen)
+            statusText(statusBeforeNotOpen);
         char text[LONG_TEXT_SIZE];
         setStatus(formatText(text, sizeof text, TEXT_NOT_OPEN, search.notOpen));
         saidNotOpen = true;
     } else if (visit == PLACE_TAKEN && saidNotOpen) {
-        setStatus(FASM_COMPILER);
+        setStatus(statusBeforeNotOpen);
         saidNotOpen = false;
     }
 }
