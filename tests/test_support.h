@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/run_output.h"
 #include "tools/fixtures/childproc_content.h"
 #include "tools/hostsim/hostsim.h"
 
@@ -113,12 +114,12 @@ inline constexpr size_t ORIGINAL_TEXT_COUNT = 26;
 // lines; past either, the first RUN_PANE_HEAD bytes (RUN_HEAD_LINES lines
 // at most) and the last RUN_PANE_TAIL bytes (RUN_TAIL_LINES at most).
 enum : size_t {
-    RUN_PANE_LIMIT = 128u << 10,
-    RUN_PANE_HEAD = 32u << 10,
-    RUN_PANE_TAIL = RUN_PANE_LIMIT - RUN_PANE_HEAD,
-    RUN_PANE_LINES = 2000,
-    RUN_HEAD_LINES = 400,
-    RUN_TAIL_LINES = RUN_PANE_LINES - RUN_HEAD_LINES,
+    RUN_PANE_LIMIT = PANE_LIMIT,
+    RUN_PANE_HEAD = PANE_HEAD,
+    RUN_PANE_TAIL = PANE_TAIL,
+    RUN_PANE_LINES = PANE_LINES,
+    RUN_HEAD_LINES = HEAD_LINES,
+    RUN_TAIL_LINES = TAIL_LINES,
 };
 
 // Where the run output of a project goes: the temporary folder's "tordel"
