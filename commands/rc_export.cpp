@@ -88,17 +88,22 @@ ExportResult writeRcInclude(const char* resourceScript)
         return exportFailure(finalPath, ERROR_ACCESS_DENIED);
     // The lines go to a file of their own first, so that a write failing
     // part-way leaves the previous rc.inc as it was.
+    // The user knows rc.inc, not the file it is written through: that one is
+    // named only when it is what stands in the way.
     HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return exportFailure(tempPath, GetLastError());
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        bool inTheWay = GetFileAttributesA(tempPath) != INVALID_FILE_ATTRIBUTES;
+        return exportFailure(inTheWay ? tempPath : finalPath, error);
+    }
     size_t lines = 0;
     bool complete = writeLines(file, list, &lines);
     DWORD error = complete ? ERROR_SUCCESS : GetLastError();
     CloseHandle(file);
     if (!complete) {
         DeleteFileA(tempPath);
-        return exportFailure(tempPath, error ? error : ERROR_WRITE_FAULT);
+        return exportFailure(finalPath, error ? error : ERROR_WRITE_FAULT);
     }
     if (!MoveFileExA(tempPath, finalPath, MOVEFILE_REPLACE_EXISTING)) {
         error = GetLastError();
