@@ -90,7 +90,7 @@ bool haveAssemblerPath(char* path)
         char text[WORK_BUFFER_SIZE];
         if (showMessage(messageText(TEXT_NO_ASSEMBLER_PATH, text), nullptr, MB_YESNO) != IDYES)
             return false;
-        openSetupDialog(hostWindows().mainWindow);
+        openSetupDialog(hostWindows().mainWindow, SETUP_SUGGESTING_ASSEMBLER);
         readAssemblerPath(path);
     }
     return true;

@@ -54,7 +54,14 @@ enum : size_t { LONG_TEXT_SIZE = 1024 };
     X(TEXT_NO_OUTPUT_FILE, "r9", "[The output is not kept in a file: %s: %s]")                               \
     X(TEXT_SETUP_EXPORT_UI, "d4", "Export UI")                                                               \
     X(TEXT_SETUP_GOTO_ERROR, "d5", "Go to the first error after a failed build")                             \
-    X(TEXT_SETUP_INCLUDE_LABEL, "d6", "Include folder")
+    X(TEXT_SETUP_INCLUDE_LABEL, "d6", "Include folder")                                                      \
+    X(TEXT_ANSWER_NOT_FOUND, "a1", "File not found.")                                                        \
+    X(TEXT_ANSWER_NOT_A_PROGRAM, "a2", "Not a program: %s")                                                  \
+    X(TEXT_ANSWER_NOT_FASM, "a3", "Does not answer as the flat assembler does")                              \
+    X(TEXT_ANSWER_FASMG, "a4", "Choose fasm2.cmd beside it: fasmg.exe alone has no x86 headers")             \
+    X(TEXT_ANSWER_NO_END, "a5", "No answer within %lu s: stopped")                                           \
+    X(TEXT_ANSWER_FOLDER, "a6", "A folder: choose the assembler's program in it")                            \
+    X(TEXT_SETUP_INCLUDE_BROWSE, "d7", "Choose the folder of the assembler's headers (win32a.inc and others)")
 
 enum TextId {
 #define TORDEL_TEXT_ID(id, key, text) id,

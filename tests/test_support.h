@@ -104,8 +104,24 @@ inline const std::pair<const char*, const char*> UI_TEXTS[] = {
     {"d4", "Export UI"},
     {"d5", "Go to the first error after a failed build"},
     {"d6", "Include folder"},
+    {"a1", "File not found."},
+    {"a2", "Not a program: %s"},
+    {"a3", "Does not answer as the flat assembler does"},
+    {"a4", "Choose fasm2.cmd beside it: fasmg.exe alone has no x86 headers"},
+    {"a5", "No answer within %lu s: stopped"},
+    {"a6", "A folder: choose the assembler's program in it"},
+    {"d7", "Choose the folder of the assembler's headers (win32a.inc and others)"},
 };
 inline constexpr size_t UI_TEXT_COUNT = sizeof UI_TEXTS / sizeof UI_TEXTS[0];
+// The built-in text of a key.
+inline std::string uiText(const char* key)
+{
+    for (const auto& t : UI_TEXTS)
+        if (std::string(t.first) == key)
+            return t.second;
+    ADD_FAILURE() << "no text " << key;
+    return "";
+}
 // The add-in's original keys, which translations made for it may hold.
 inline constexpr size_t ORIGINAL_TEXT_COUNT = 26;
 
