@@ -4,7 +4,6 @@
 #include <shlwapi.h>
 
 #include "core/assembler_answer.h"
-#include "core/command_line.h"
 #include "core/path_text.h"
 #include "host/host_ui.h"
 #include "settings/paths.h"
@@ -23,6 +22,7 @@ enum : DWORD {
     QUIET_AFTER_END_MS = 100,
     // Ending the program and its children, within ANSWER_WAIT_MS.
     STOP_MS = 100,
+    // A window whose painting never validates it must not hold the wait.
     PAINTS_PER_LOOK = 64,
     // The longest value a variable can have, and its terminator.
     PATH_VARIABLE_SIZE = 32768,
@@ -78,7 +78,8 @@ bool hasWholeLine(const Heard& heard)
 Heard listenTo(const char* assembler)
 {
     Heard heard = {};
-    char commandLine[COMMAND_LINE_MAX + 1];
+    // Process creation may write into the command line.
+    char commandLine[ASSEMBLER_PATH_SIZE];
     lstrcpynA(commandLine, assembler, sizeof commandLine);
     SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
