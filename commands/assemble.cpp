@@ -21,6 +21,9 @@ namespace {
 char commandBuffer[COMMAND_LINE_MAX + 1];
 
 const char USAGE_MARKER[] = "usage:";
+// The flat assembler finds the headers a source includes by name
+// (win32a.inc) in the folders of this variable.
+const char HEADERS_VARIABLE[] = "INCLUDE";
 
 // The run guard: whether the last build (or batch run) failed since the
 // last preparation, and the host's run command to repeat after a good build.
@@ -90,7 +93,7 @@ bool haveAssemblerPath(char* path)
         char text[WORK_BUFFER_SIZE];
         if (showMessage(messageText(TEXT_NO_ASSEMBLER_PATH, text), nullptr, MB_YESNO) != IDYES)
             return false;
-        openSetupDialog(hostWindows().mainWindow);
+        openSetupDialog(hostWindows().mainWindow, SETUP_SUGGESTING_ASSEMBLER);
         readAssemblerPath(path);
     }
     return true;
@@ -145,10 +148,14 @@ BuildOutcome assembleSource(const ProjectInfo& project, const char* source, cons
     }
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_COMPILING, text));
+    char headers[INCLUDE_FOLDER_SIZE];
+    includeFolderFor(assembler, headers);
+    const VariableInFront headersFirst = {HEADERS_VARIABLE, headers};
     // The assembler reports paths and source lines in the ANSI code page as it
     // received them; converting them as OEM text would garble them.
     RunResult run =
-        runCaptured(commandBuffer, OUTPUT_AS_IS, projectField(project, PROJECT_FIELD_PROJECT_FILE));
+        runCaptured(commandBuffer, OUTPUT_AS_IS, projectField(project, PROJECT_FIELD_PROJECT_FILE),
+                    headers[0] ? &headersFirst : nullptr);
     if (!run.started) {
         showPane(SW_RESTORE);
         return BUILD_FAILED;

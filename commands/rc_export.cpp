@@ -2,8 +2,7 @@
 // "NAME equ ID" line each, to rc.inc beside the resource script.
 #include "commands/rc_export.h"
 
-#include <shlwapi.h>
-
+#include "core/path_text.h"
 #include "core/rc_format.h"
 #include "host/host_ui.h"
 #include "host/host_windows.h"
@@ -21,8 +20,7 @@ bool makeOutputPaths(const char* resourceScript, char* finalPath, char* tempPath
     if (lstrlenA(resourceScript) >= MAX_PATH)
         return false;
     lstrcpyA(finalPath, resourceScript);
-    PathRemoveFileSpecA(finalPath);
-    if (!PathAppendA(finalPath, RC_INC_NAME))
+    if (!replaceFileName(finalPath, MAX_PATH, RC_INC_NAME))
         return false;
     // "rc.in~": as long as the final name, so that it fits wherever rc.inc does.
     lstrcpyA(tempPath, finalPath);
@@ -88,17 +86,22 @@ ExportResult writeRcInclude(const char* resourceScript)
         return exportFailure(finalPath, ERROR_ACCESS_DENIED);
     // The lines go to a file of their own first, so that a write failing
     // part-way leaves the previous rc.inc as it was.
+    // The user knows rc.inc, not the file it is written through: that one is
+    // named only when it is what stands in the way.
     HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return exportFailure(tempPath, GetLastError());
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        bool inTheWay = GetFileAttributesA(tempPath) != INVALID_FILE_ATTRIBUTES;
+        return exportFailure(inTheWay ? tempPath : finalPath, error);
+    }
     size_t lines = 0;
     bool complete = writeLines(file, list, &lines);
     DWORD error = complete ? ERROR_SUCCESS : GetLastError();
     CloseHandle(file);
     if (!complete) {
         DeleteFileA(tempPath);
-        return exportFailure(tempPath, error ? error : ERROR_WRITE_FAULT);
+        return exportFailure(finalPath, error ? error : ERROR_WRITE_FAULT);
     }
     if (!MoveFileExA(tempPath, finalPath, MOVEFILE_REPLACE_EXISTING)) {
         error = GetLastError();

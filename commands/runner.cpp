@@ -3,6 +3,7 @@
 // all of it, as written, into a file.
 #include "commands/runner.h"
 
+#include "core/environment.h"
 #include "core/run_output.h"
 #include "host/host_ui.h"
 #include "host/host_windows.h"
@@ -18,20 +19,6 @@ enum : DWORD {
     RUN_BUFFER_SIZE = 65536,
     READ_CHUNK = 32000,  // leaves room for the terminator in the buffer
     PIPE_BUFFER = 65536,
-    // The pane shows a run's whole output up to PANE_LIMIT bytes and
-    // PANE_LINES lines. Past either it keeps the first PANE_HEAD bytes (at
-    // most HEAD_LINES lines) and, once the run is over, the last PANE_TAIL
-    // (at most TAIL_LINES lines), where a build's errors are. Emptying the
-    // pane for the next command costs, under Wine, about the square of its
-    // lines: about 0.15 s at these limits, 0.7 s for 8192 empty lines, 5 s
-    // for 512 KB of 80-character lines; and a 32-bit host runs out of memory
-    // long before its pane takes what a run can write.
-    PANE_LIMIT = 128u << 10,
-    PANE_HEAD = 32u << 10,
-    PANE_TAIL = PANE_LIMIT - PANE_HEAD,
-    PANE_LINES = 2000,
-    HEAD_LINES = 400,
-    TAIL_LINES = PANE_LINES - HEAD_LINES,
     // Once the started process has ended, what it started may still hold the
     // pipe; output that pauses this long after the end closes the run.
     QUIET_AFTER_EXIT_MS = 500,
@@ -221,7 +208,8 @@ void keepInFile(Run* run, const char* bytes, DWORD count)
 // leave a program running on purpose. Where the job cannot take the child
 // (a host already in a job that forbids nesting), job is null and a stop
 // ends the child alone.
-bool startChild(char* commandLine, HANDLE writeEnd, PROCESS_INFORMATION* process, HANDLE* job)
+bool startChild(char* commandLine, HANDLE writeEnd, void* environment, PROCESS_INFORMATION* process,
+                HANDLE* job)
 {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
@@ -231,7 +219,7 @@ bool startChild(char* commandLine, HANDLE writeEnd, PROCESS_INFORMATION* process
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     // Suspended until it is in the job, so that nothing it starts escapes.
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_SUSPENDED, environment, nullptr,
                         &startup, process))
         return false;
     *job = CreateJobObjectA(nullptr, nullptr);
@@ -575,6 +563,24 @@ DWORD readUntilDone(Run* run)
     return exitCode;
 }
 
+// The host's environment with the variable's value in front, from the
+// process heap; null when the memory cannot be had (the error is set).
+char* environmentWith(const VariableInFront& variable, HANDLE heap)
+{
+    char* inherited = GetEnvironmentStringsA();
+    size_t size = prefixedBlockSize(inherited, variable.name, variable.value);
+    char* block = (char*)HeapAlloc(heap, 0, size);
+    if (block && !prefixVariable(inherited, variable.name, variable.value, block, size)) {
+        HeapFree(heap, 0, block);
+        block = nullptr;
+    }
+    if (inherited)
+        FreeEnvironmentStringsA(inherited);
+    if (!block)
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return block;
+}
+
 // The pane says why a run could not start, in the add-in's words and the system's.
 RunResult refuseStart(RunResult result, TextId text, DWORD error)
 {
@@ -595,7 +601,8 @@ void appendNoteLine(const char* text)
 
 bool runInProgress() { return running; }
 
-RunResult runCaptured(const char* commandLine, RunOutput conversion, const char* projectFile)
+RunResult runCaptured(const char* commandLine, RunOutput conversion, const char* projectFile,
+                      const VariableInFront* variable)
 {
     appendOutputText("\r\n");
     appendOutputText(commandLine);
@@ -620,15 +627,20 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion, const char*
         HeapFree(heap, 0, buffer);
         return refuseStart(result, TEXT_NO_PIPE, error);
     }
+    char* environment = variable ? environmentWith(*variable, heap) : nullptr;
+    TextId failure = variable && !environment ? TEXT_NO_MEMORY : TEXT_NO_PROCESS;
     PROCESS_INFORMATION process;
     HANDLE job = nullptr;
-    if (!startChild(buffer, writeEnd, &process, &job)) {
-        DWORD error = GetLastError();
+    bool started = failure == TEXT_NO_PROCESS && startChild(buffer, writeEnd, environment, &process, &job);
+    DWORD error = GetLastError();
+    if (environment)
+        HeapFree(heap, 0, environment);
+    if (!started) {
         CloseHandle(readEnd);
         CloseHandle(writeEnd);
         CloseHandle(readDone);
         HeapFree(heap, 0, buffer);
-        return refuseStart(result, TEXT_NO_PROCESS, error);
+        return refuseStart(result, failure, error);
     }
     // Only the child may hold the write end now, so the pipe breaks when the
     // child and whatever it started are done.

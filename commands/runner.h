@@ -36,7 +36,16 @@ enum : DWORD { STOPPED_EXIT_CODE = 0xC000013A };
 // (400 lines at most) and its last 96 KB (1600 lines at most), with a note
 // between them of how much is left out and where all of it is, counting up
 // while the run goes on.
-RunResult runCaptured(const char* commandLine, RunOutput conversion, const char* projectFile);
+//
+// With a variable, the child alone gets name=value;<the value it would
+// inherit> (value alone when there is none); the host's environment stays
+// as it is.
+struct VariableInFront {
+    const char* name;
+    const char* value;
+};
+RunResult runCaptured(const char* commandLine, RunOutput conversion, const char* projectFile,
+                      const VariableInFront* variable = nullptr);
 // True while runCaptured runs. Then only a message that another thread
 // sends to the host's windows can reach the add-in (message checks deliver
 // those at once).

@@ -1,5 +1,7 @@
 #include "core/path_text.h"
 
+#include <string.h>
+
 namespace {
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
@@ -30,6 +32,20 @@ void cutToFolder(char* path)
     const bool driveRoot = last == path + 2 && path[1] == ':';
     const bool topRoot = last == path;
     last[driveRoot || topRoot ? 1 : 0] = '\0';
+}
+
+bool replaceFileName(char* path, size_t size, const char* name)
+{
+    cutToFolder(path);
+    size_t length = strlen(path);
+    const bool separator = length > 0 && !isSeparator(path[length - 1]);
+    const size_t nameLength = strlen(name);
+    if (length + (separator ? 1 : 0) + nameLength >= size)
+        return false;
+    if (separator)
+        path[length++] = '\\';
+    memcpy(path + length, name, nameLength + 1);
+    return true;
 }
 
 void removeExtension(char* path)

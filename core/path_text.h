@@ -3,6 +3,8 @@
 // path names a plain file rather than a device. Needs no Win32.
 #pragma once
 
+#include <stddef.h>
+
 // The file name a NUL-terminated path ends with: the text after its last '\'
 // or '/' (the whole path when it has neither). Points into path.
 const char* finalPathComponent(const char* path);
@@ -11,6 +13,12 @@ const char* finalPathComponent(const char* path);
 // last '\' or '/'. A separator that a root needs stays ("C:\a" gives "C:\",
 // "\a" gives "\"); a bare name gives "".
 void cutToFolder(char* path);
+
+// Puts name in the place of the file name a NUL-terminated path ends with
+// (cutToFolder, then a '\' unless the folder is empty or ends with a
+// separator, then name). False, with path cut to its folder, when the
+// result would not fit in size bytes.
+bool replaceFileName(char* path, size_t size, const char* name);
 
 // Removes the extension of the file name a NUL-terminated path ends with,
 // in place: from its last '.' on. A name without one is left as it is.

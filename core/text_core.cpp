@@ -1,5 +1,7 @@
 #include "core/text_core.h"
 
+#include <string.h>
+
 int splitIntoSlots(const char* text, char* slots, size_t stride, int count)
 {
     if (count <= 0 || stride == 0)
@@ -130,4 +132,27 @@ bool conversionsMatch(const char* format, const char* reference)
         if (a == 0)
             return true;
     }
+}
+
+char* replaceText(const char* text, const char* from, const char* to, char* out, size_t outSize)
+{
+    const size_t fromLength = strlen(from), toLength = strlen(to);
+    size_t used = 0;
+    auto put = [&](const char* bytes, size_t n) {
+        size_t room = outSize - 1 - used;
+        size_t take = n < room ? n : room;
+        memcpy(out + used, bytes, take);
+        used += take;
+    };
+    while (*text) {
+        if (fromLength > 0 && strncmp(text, from, fromLength) == 0) {
+            put(to, toLength);
+            text += fromLength;
+        } else {
+            put(text, 1);
+            ++text;
+        }
+    }
+    out[used] = '\0';
+    return out;
 }

@@ -26,3 +26,8 @@ bool textsEqual(const char* a, const char* b);
 // plain '%'. A conversion the platform does not know, or a '%' at the end,
 // makes it false. Widths, precisions and flags may differ.
 bool conversionsMatch(const char* format, const char* reference);
+
+// Copies text into out (outSize bytes, at least 1), each occurrence of the
+// non-empty `from` replaced by `to`, cut to fit.
+// Returns out.
+char* replaceText(const char* text, const char* from, const char* to, char* out, size_t outSize);

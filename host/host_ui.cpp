@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "core/text_core.h"
 #include "host/host_windows.h"
 #include "settings/ui_text.h"
 
@@ -48,6 +49,12 @@ const char* systemErrorText(DWORD error, char* out)
     while (length > 0 && (out[length - 1] == '\n' || out[length - 1] == '\r'))
         out[--length] = '\0';
     return out;
+}
+
+const char* systemErrorTextAbout(DWORD error, const char* name, char* out)
+{
+    char text[WORK_BUFFER_SIZE];
+    return replaceText(systemErrorText(error, text), "%1", name, out, WORK_BUFFER_SIZE);
 }
 
 void showSystemError(DWORD error, const char* caption, HWND owner)

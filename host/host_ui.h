@@ -23,6 +23,9 @@ int showMessage(const char* text, const char* caption, UINT style, HWND owner = 
 // The system's words for an error (WORK_BUFFER_SIZE bytes), without a line
 // break at the end; "Error N" when the system has none.
 const char* systemErrorText(DWORD error, char* out);
+// The same, with the "%1" that some of them hold (the program that could not
+// start) filled with name.
+const char* systemErrorTextAbout(DWORD error, const char* name, char* out);
 // Tells the user, in the system's words, why an operation failed.
 void showSystemError(DWORD error, const char* caption, HWND owner = nullptr);
 // What failed for which file, and why in the system's words: the message

@@ -4,6 +4,7 @@
 
 #include "settings/paths.h"
 
+#include "core/assembler_answer.h"
 #include "core/path_text.h"
 
 namespace {
@@ -183,6 +184,54 @@ void readIncludeFolder(char* out)
     char path[4 * ASSEMBLER_PATH_SIZE];
     DWORD n = GetPrivateProfileStringA(SETTINGS_SECTION, INCLUDE_KEY, "", path, sizeof path, addInsIniPath());
     lstrcpynA(out, n < ASSEMBLER_PATH_SIZE ? path : "", ASSEMBLER_PATH_SIZE);
+}
+
+namespace {
+
+const char HEADERS_FOLDER[] = "INCLUDE";
+
+// The full path of the program an assembler path runs: a bare name is
+// searched where process creation searches it. False when it is not found.
+bool assemblerProgram(const char* assembler, char* full)
+{
+    char program[MAX_PATH];
+    if (!programOfCommand(assembler, program, sizeof program))
+        return false;
+    DWORD n;
+    if (finalPathComponent(program) == program)
+        n = SearchPathA(nullptr, program, ".exe", MAX_PATH, full, nullptr);
+    else
+        n = GetFullPathNameA(program, MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH;
+}
+
+}  // namespace
+
+void includeFolderFor(const char* assembler, char* out)
+{
+    readIncludeFolder(out);
+    if (out[0])
+        return;
+    char program[MAX_PATH];
+    if (!assemblerProgram(assembler, program))
+        return;
+    char pattern[MAX_PATH];
+    lstrcpyA(pattern, program);
+    if (!replaceFileName(pattern, sizeof pattern, HEADERS_FOLDER))
+        return;
+    // The folder's own name, in its own letter case: the assembler prints
+    // the paths of the headers it finds as this text and their names.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    FindClose(search);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        lstrcmpiA(found.cFileName, HEADERS_FOLDER) == 0) {
+        lstrcpyA(pattern, program);
+        if (replaceFileName(pattern, sizeof pattern, found.cFileName))
+            lstrcpyA(out, pattern);  // MAX_PATH fits INCLUDE_FOLDER_SIZE
+    }
 }
 
 bool gotoErrorOn()

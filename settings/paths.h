@@ -30,6 +30,14 @@ void readAssemblerPath(char* out);  // ASSEMBLER_PATH_SIZE bytes
 // FASM/INCLUDE as the user gave it (ASSEMBLER_PATH_SIZE bytes); empty when
 // none is given, or when it is too long to be read whole.
 void readIncludeFolder(char* out);
+// Room for the folders an assembler run gets in INCLUDE: the setting, or
+// the assembler's folder with the INCLUDE folder's name.
+enum : size_t { INCLUDE_FOLDER_SIZE = 2 * ASSEMBLER_PATH_SIZE };
+// The folders the assembler stored as `assembler` (a path as the user gives
+// it, quoted or not) finds its headers in (INCLUDE_FOLDER_SIZE bytes):
+// FASM/INCLUDE as given; when that is empty, the INCLUDE folder (any letter
+// case) in the assembler's own folder; "" when neither is there.
+void includeFolderFor(const char* assembler, char* out);
 // GotoError (FASM/GotoError, 0 when missing): a failed build goes to its
 // first error. On only when exactly 1; read at the moment of use.
 bool gotoErrorOn();

@@ -59,7 +59,14 @@ enum : size_t { LONG_TEXT_SIZE = 1024 };
     X(TEXT_MENU_PREVIOUS_ERROR, "m2", "Previous error")                                                      \
     X(TEXT_ERROR_N_OF_M, "n1", "Error %u of %u")                                                             \
     X(TEXT_NO_ERRORS, "n2", "No errors")                                                                     \
-    X(TEXT_NOT_OPEN, "n3", "Not open: %s")
+    X(TEXT_NOT_OPEN, "n3", "Not open: %s")                                                                    \
+    X(TEXT_ANSWER_NOT_FOUND, "a1", "File not found.")                                                        \
+    X(TEXT_ANSWER_NOT_A_PROGRAM, "a2", "Not a program: %s")                                                  \
+    X(TEXT_ANSWER_NOT_FASM, "a3", "Does not answer as the flat assembler does")                              \
+    X(TEXT_ANSWER_FASMG, "a4", "Choose fasm2.cmd beside it: fasmg.exe alone has no x86 headers")             \
+    X(TEXT_ANSWER_NO_END, "a5", "No answer within %lu s: stopped")                                           \
+    X(TEXT_ANSWER_FOLDER, "a6", "A folder: choose the assembler's program in it")                            \
+    X(TEXT_SETUP_INCLUDE_BROWSE, "d7", "Choose the folder of the assembler's headers (win32a.inc and others)")
 
 enum TextId {
 #define TORDEL_TEXT_ID(id, key, text) id,

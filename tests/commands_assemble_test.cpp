@@ -4,6 +4,8 @@
 // commands after a failed build.
 #include "tests/test_support.h"
 
+#include "setup/setup_ids.h"
+
 #include <commctrl.h>
 
 #include <functional>
@@ -967,6 +969,154 @@ TEST_F(AssembleTest, NonAsciiPathsPassThroughThePaneUnchanged)
     EXPECT_TRUE(hasEvent(host->editorEvents(child), HEM_SETLINEMARK, 3, HEM_MARK_ERROR));
     EXPECT_EQ(host->caretLine(child), 3);
     EXPECT_EQ(host->activeChild(), child);
+}
+
+// Sets a variable of this process, the host's, and puts it back when the
+// scope ends, however the test leaves it.
+struct HostVariable {
+    std::string name, before;
+    bool had;
+    HostVariable(const char* variable, const char* value) : name(variable)
+    {
+        had = GetEnvironmentVariableA(variable, nullptr, 0) > 0;
+        before = testing_support::env(variable);
+        SetEnvironmentVariableA(variable, value);
+    }
+    ~HostVariable() { SetEnvironmentVariableA(name.c_str(), had ? before.c_str() : nullptr); }
+    std::string now() const { return testing_support::env(name.c_str()); }
+};
+
+// The three assembler commands give the assembler the folder of its headers
+// in INCLUDE, before what the host has there; a batch file run in the pane
+// and the host itself keep what they had.
+TEST_F(AssembleTest, AssemblerRunsGetTheHeadersFolderFirstAndNothingElseDoes)
+{
+    openFasmProject();
+    UINT assembleCurrent = assembleCurrentId(), redirectOut = popupItemId(0), firstBatch = popupItemId(2);
+    ASSERT_NE(assembleCurrent, 0u);
+    const char REPORT[] = "@echo INCLUDE=[%INCLUDE%]\r\n";
+    std::string source = writeSource("main.asm", CLEAN_SOURCE), batch = writeSource("run.bat", REPORT);
+    HWND child = host->openChild(source, FILE_TYPE_ASSEMBLY, CLEAN_SOURCE);
+    host->openChild(batch, FILE_TYPE_BATCH, REPORT);
+    host->command(redirectOut);
+
+    struct Case {
+        const char* label;
+        const char* headers;    // the folder beside the assembler; "" for none
+        bool headersAreAFile;   // a file of that name instead
+        const char* setting;    // FASM/INCLUDE
+        const char* inherited;  // the host's INCLUDE
+        const char* expected;   // what the assembler gets; $ stands for the assembler's folder
+    } cases[] = {
+        {"the INCLUDE folder beside it, in its own letter case", "include", false, "", "C:\\theirs",
+         "$\\include;C:\\theirs"},
+        {"the setting instead of that folder", "INCLUDE", false, "C:\\mine", "C:\\theirs",
+         "C:\\mine;C:\\theirs"},
+        {"the host's alone, when there is neither", "", false, "", "C:\\theirs", "C:\\theirs"},
+        {"a file of that name is no folder", "INCLUDE", true, "", "C:\\theirs", "C:\\theirs"},
+        {"nothing inherited", "Include", false, "", nullptr, "$\\Include"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string tools = hostsim::tempFolder("reporter"), headers = tools + "\\" + c.headers;
+        ASSERT_TRUE(hostsim::writeFile(tools + "\\fasm.cmd", REPORT));
+        if (c.headers[0] && c.headersAreAFile)
+            ASSERT_TRUE(hostsim::writeFile(headers, "a file, not a folder"));
+        else if (c.headers[0])
+            ASSERT_TRUE(CreateDirectoryA(headers.c_str(), nullptr));
+        setAssembler(tools + "\\fasm.cmd");
+        testing_support::writeIni(inst.addInsIni, "FASM", "INCLUDE", c.setting);
+        HostVariable include("INCLUDE", c.inherited);
+        std::string expected = c.expected;
+        if (expected[0] == '$')
+            expected = tools + expected.substr(1);
+
+        for (UINT command : {(UINT)HC_BUILD, (UINT)HC_ASSEMBLE, assembleCurrent}) {
+            SCOPED_TRACE(command);
+            host->activate(child);
+            EXPECT_EQ(host->command(command), 1);
+            EXPECT_TRUE(contains(host->outputText(), "\r\nINCLUDE=[" + expected + "]\r\n"))
+                << host->outputText();
+            EXPECT_EQ(include.now(), c.inherited ? c.inherited : "");
+        }
+        if (c.inherited) {
+            EXPECT_EQ(host->command(firstBatch), 1);
+            EXPECT_TRUE(contains(host->outputText(), std::string("\r\nINCLUDE=[") + c.inherited + "]\r\n"))
+                << host->outputText();
+        }
+    }
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}
+
+// With no assembler named, the setup dialog that the first build opens
+// holds a fasm.exe found on the PATH, else a fasm2.cmd; OK takes it.
+TEST_F(AssembleTest, TheFirstBuildSuggestsAnAssemblerFoundOnThePath)
+{
+    openFasmProject();
+    std::string source = writeSource("main.asm", CLEAN_SOURCE);
+    host->openChild(source, FILE_TYPE_ASSEMBLY, CLEAN_SOURCE);
+    const std::string wrapper = "@echo off\r\n\"" + fasm + "\" %*\r\n";
+    struct Case {
+        const char* label;
+        bool scriptEarly, programLate;  // fasm2.cmd in the PATH's first folder; fasm.exe in its second
+        const char* expected;           // "early" or "late" or ""
+    } cases[] = {
+        {"fasm2.cmd", true, false, "early"},
+        {"fasm.exe before fasm2.cmd, wherever it is", true, true, "late"},
+        {"neither", false, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string early = hostsim::tempFolder("path-early"), late = hostsim::tempFolder("path-late");
+        if (c.scriptEarly)
+            ASSERT_TRUE(hostsim::writeFile(early + "\\fasm2.cmd", wrapper));
+        if (c.programLate)
+            ASSERT_TRUE(CopyFileA(fasm.c_str(), (late + "\\fasm.exe").c_str(), FALSE));
+        std::string expected = std::string(c.expected) == "early"  ? early + "\\fasm2.cmd"
+                               : std::string(c.expected) == "late" ? late + "\\fasm.exe"
+                                                                   : "";
+        HostVariable path("PATH", (early + ";" + late + ";" + testing_support::env("PATH")).c_str());
+        WritePrivateProfileStringA("FASM", "PATH", nullptr, inst.addInsIni.c_str());
+        std::string shown, answer;
+        host->answer(Answer::press(IDYES));
+        host->answer(Answer::run([&](HWND dialog) {
+            char text[MAX_PATH] = "";
+            GetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, text, sizeof text);
+            shown = text;
+            GetDlgItemTextA(dialog, IDC_ASSEMBLER_ANSWER, text, sizeof text);
+            answer = text;
+            SendMessageA(GetDlgItem(dialog, shown.empty() ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
+        }));
+        if (expected.empty())
+            host->answer(Answer::press(IDNO));
+
+        EXPECT_EQ(host->command(HC_BUILD), 1);
+
+        EXPECT_STRCASEEQ(shown.c_str(), expected.c_str());
+        EXPECT_EQ(host->pendingAnswers(), 0u);
+        if (!expected.empty()) {
+            EXPECT_EQ(answer, "flat assembler  version 1.73.32  (stand-in)");
+            EXPECT_STRCASEEQ(testing_support::readIni(inst.addInsIni, "FASM", "PATH").c_str(),
+                             expected.c_str());
+            EXPECT_TRUE(contains(host->outputText(), "2 passes")) << host->outputText();
+        } else {
+            EXPECT_EQ(host->outputText(), "");
+        }
+
+        // The dialog the host opens shows the setting as stored.
+        if (!expected.empty()) {
+            WritePrivateProfileStringA("FASM", "PATH", nullptr, inst.addInsIni.c_str());
+            host->answer(Answer::run([&](HWND dialog) {
+                char text[MAX_PATH] = "?";
+                GetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, text, sizeof text);
+                shown = text;
+                SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+            }));
+            EXPECT_EQ(host->config(&host->handles, 0), 0);
+            EXPECT_EQ(shown, "");
+        }
+    }
+    EXPECT_EQ(host->unexpectedDialogs, 0);
 }
 
 }  // namespace

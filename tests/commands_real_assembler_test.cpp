@@ -8,6 +8,8 @@
 // builds is a copy in a fresh temporary folder.
 #include "tests/test_support.h"
 
+#include "setup/setup_ids.h"
+
 #include <string.h>
 
 #include <sstream>
@@ -174,6 +176,20 @@ protected:
         if (env("TORDEL_TARGET") != "i686")
             GTEST_SKIP() << "real assemblers run in the i686 suite, the shipped DLL's";
         ASSERT_TRUE(fileExists(assembler)) << variable << " names no file: " << assembler;
+    }
+
+    // What the setup dialog shows under the assembler's path when it opens.
+    std::string setupDialogAnswer()
+    {
+        std::string answer = "<no dialog>";
+        host->answer(hostsim::Answer::run([&](HWND dialog) {
+            char text[256] = "";
+            GetDlgItemTextA(dialog, IDC_ASSEMBLER_ANSWER, text, sizeof text);
+            answer = text;
+            EndDialog(dialog, 0);
+        }));
+        host->config(&host->handles, 0);
+        return answer;
     }
 
     // Whether the child's editor got the error mark on line since its event `from`.
@@ -411,12 +427,14 @@ protected:
     std::string includeBefore;
     bool hadInclude = false;
 
+    // Nothing is set by hand: the host has no INCLUDE of its own.
     void SetUp() override
     {
         AddInTest::SetUp();
         findAssembler("FASM_EXE", "the flat assembler (fasm/FASM.EXE)");
         hadInclude = GetEnvironmentVariableA("INCLUDE", nullptr, 0) > 0;
         includeBefore = env("INCLUDE");
+        SetEnvironmentVariableA("INCLUDE", nullptr);
     }
 
     void TearDown() override
@@ -425,15 +443,13 @@ protected:
         RealAssemblerTest::TearDown();
     }
 
-    // The flat assembler finds win32a.inc and the rest through INCLUDE, as
-    // its users set it: the package's INCLUDE folder beside FASM.EXE. The
-    // assembler inherits it from the host.
+    // The flat assembler finds win32a.inc and the rest in the package's
+    // INCLUDE folder beside FASM.EXE, which the add-in gives it.
     void useHeaders()
     {
         const std::string headers = sharedFasm() + "\\INCLUDE";
         if (!fileExists(headers + "\\WIN32A.INC"))
             GTEST_SKIP() << "the flat assembler's Windows headers are not in " << headers;
-        ASSERT_TRUE(SetEnvironmentVariableA("INCLUDE", headers.c_str()));
         setAssembler(assembler);
         load();
     }
@@ -458,6 +474,59 @@ TEST_F(RealFasmTest, MistakesThroughMacrosLeadToTheUsersLine)
     useHeaders();
     if (!IsSkipped() && !HasFatalFailure())
         checkPlantedMistakes(true);
+}
+
+// The headers' folder: the INCLUDE folder beside FASM.EXE unless the setting
+// names another, and the host's own INCLUDE searched after it.
+TEST_F(RealFasmTest, TheHeadersComeFromTheSettingOrBesideItAndTheHostsIncludeAfter)
+{
+    useHeaders();
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    const std::string mine = hostsim::tempFolder("mine"), theirs = hostsim::tempFolder("theirs");
+    ASSERT_TRUE(hostsim::writeFile(mine + "\\mine.inc", "MINE = 1\r\n"));
+    ASSERT_TRUE(hostsim::writeFile(mine + "\\both.inc", "BOTH = 1\r\n"));
+    ASSERT_TRUE(hostsim::writeFile(theirs + "\\theirs.inc", "THEIRS = 1\r\n"));
+    ASSERT_TRUE(hostsim::writeFile(theirs + "\\both.inc", "\tmov eax,ebx,ecx\r\n"));
+    struct Case {
+        const char* label;
+        const char* includes;  // the source's include lines
+        const std::string setting, inherited;
+        bool builds;
+    } cases[] = {
+        {"beside FASM.EXE", "include 'win32a.inc'\r\n", "", "", true},
+        {"the setting", "include 'mine.inc'\r\n", mine, "", true},
+        {"the setting instead of the folder beside it", "include 'win32a.inc'\r\n", mine, "", false},
+        {"the host's after the folder beside it", "include 'win32a.inc'\r\ninclude 'theirs.inc'\r\n", "",
+         theirs, true},
+        {"the setting before the host's", "include 'both.inc'\r\n", mine, theirs, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        testing_support::writeIni(inst.addInsIni, "FASM", "INCLUDE", c.setting.c_str());
+        SetEnvironmentVariableA("INCLUDE", c.inherited.empty() ? nullptr : c.inherited.c_str());
+        const std::string folder = hostsim::tempFolder("headers");
+        std::vector<HWND> docs =
+            openProject(folder, {{"main.asm", std::string("format binary\r\n") + c.includes + "\tnop\r\n"}});
+        EXPECT_EQ(host->command(HC_BUILD), 1);
+        const std::string out = host->outputText();
+        if (c.builds) {
+            EXPECT_EQ(out.find("rror:"), std::string::npos) << out;
+            EXPECT_TRUE(fileExists(folder + "\\proj.exe")) << out;
+        } else {
+            EXPECT_NE(out.find("error: file not found."), std::string::npos) << out;
+        }
+        EXPECT_EQ(env("INCLUDE"), c.inherited);
+        host->closeChild(docs[0]);
+    }
+}
+
+// The setup dialog shows what the assembler answers.
+TEST_F(RealFasmTest, TheSetupDialogShowsItsVersion)
+{
+    setAssembler(assembler);
+    load();
+    EXPECT_EQ(setupDialogAnswer(), "flat assembler  version 1.73.34");
 }
 
 // The flat assembler's own source beside its FASM.EXE: SOURCE\WIN32\FASM.ASM
@@ -633,6 +702,22 @@ protected:
 };
 
 TEST_F(RealFasm2Test, TheSampleBuildsCleanAndItsMistakeIsNavigated) { checkSample(); }
+
+// The setup dialog shows fasm g's version for fasm2.cmd.
+TEST_F(RealFasm2Test, TheSetupDialogShowsItsVersion)
+{
+    EXPECT_EQ(setupDialogAnswer(), "flat assembler  version g.l8vn");
+}
+
+// For fasmg.exe beside fasm2.cmd, the setup dialog says to choose fasm2.cmd.
+TEST_F(RealFasm2Test, TheSetupDialogSendsFasmgToFasm2)
+{
+    const std::string fasmg = assembler.substr(0, assembler.find_last_of("\\/")) + "\\fasmg.exe";
+    if (!fileExists(fasmg))
+        GTEST_SKIP() << "no fasmg.exe beside " << assembler;
+    setAssembler(fasmg);
+    EXPECT_EQ(setupDialogAnswer(), testing_support::uiText("a4"));
+}
 
 TEST_F(RealFasm2Test, ExamplesOfTheWindowsPackageBuildClean) { checkExamples(); }
 

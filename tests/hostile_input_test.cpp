@@ -639,7 +639,7 @@ TEST_F(HostileRcTest, TargetsThatCannotBeReplacedKeepTheirContent)
         {"resource script's folder vanished",
          [&] { host->setResourceScript((vanished + "\\app.rc").c_str()); },
          [&] { host->setResourceScript(script.c_str()); }, [&] { EXPECT_FALSE(fileExists(vanished)); },
-         vanished + "\\rc.in~", "Path not found."},
+         vanished + "\\rc.inc", "Path not found."},
     };
     for (Row& row : rows) {
         SCOPED_TRACE(row.label);

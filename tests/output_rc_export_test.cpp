@@ -236,7 +236,7 @@ TEST_F(RcExportTest, UnwritableDestinationsReportFailureAndLeaveNoTrace)
         std::string path;         // the file the message names
         const char* reason;
     } cases[] = {
-        {"missing folder", missingScript, folder + "\\missing", folder + "\\missing\\rc.in~",
+        {"missing folder", missingScript, folder + "\\missing", folder + "\\missing\\rc.inc",
          "Path not found."},
         {"path over the platform limit", longScript, "", longScript, "File name is too long."},
     };

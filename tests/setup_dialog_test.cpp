@@ -2,13 +2,19 @@
 // Cancel keep, browsing for the assembler, and writing out the UI texts.
 #include "tests/test_support.h"
 
+#include "setup/assembler_check.h"
 #include "setup/setup_ids.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 using testing_support::AddInTest;
 using testing_support::fileExists;
 using testing_support::readIni;
+using testing_support::toolPath;
+using testing_support::uiText;
 
 namespace {
 
@@ -32,6 +38,67 @@ RECT placeOf(HWND dialog, int id)
 }
 
 void click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+// What the stand-in answers when run without arguments.
+const char STAND_IN_BANNER[] = "flat assembler  version 1.73.32  (stand-in)";
+
+// Types a path into the assembler's field and leaves the field, as a user
+// does; the milliseconds until the dialog took the focus's move.
+DWORD typeAssemblerPath(HWND dialog, const std::string& path)
+{
+    SetFocus(GetDlgItem(dialog, IDC_ASSEMBLER_PATH));
+    SetDlgItemTextA(dialog, IDC_ASSEMBLER_PATH, path.c_str());
+    DWORD start = GetTickCount();
+    SetFocus(GetDlgItem(dialog, IDC_INCLUDE_PATH));
+    return GetTickCount() - start;
+}
+
+// The system's words for an error, its "%1" filled with name.
+std::string systemText(DWORD error, const std::string& name)
+{
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                   sizeof text, nullptr);
+    std::string s = text;
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+        s.pop_back();
+    for (size_t at; (at = s.find("%1")) != std::string::npos;)
+        s.replace(at, 2, name);
+    return s;
+}
+
+// Selects a folder in the folder picker. On a busy machine the picker may
+// not have filled its tree yet when it is first asked: it is asked again
+// until the folder is the selected item, for 3 s at most.
+bool selectFolder(HWND picker, const std::string& folder)
+{
+    const std::string name = folder.substr(folder.rfind('\\') + 1);
+    HWND tree = FindWindowExA(picker, nullptr, "SysTreeView32", nullptr);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 3000;) {
+        SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, (LPARAM)folder.c_str());
+        char text[MAX_PATH] = "";
+        TVITEMA item = {};
+        item.mask = TVIF_TEXT;
+        item.hItem = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        if (item.hItem && SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&item) &&
+            lstrcmpiA(text, name.c_str()) == 0)
+            return true;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        Sleep(50);
+    }
+    return false;
+}
+
+std::string fileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return std::to_string(data.nFileSizeLow);
+}
 bool checked(HWND dialog, int id)
 {
     return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -137,7 +204,7 @@ TEST_F(SetupTest, ControlsTextsAndStylesFollowTheTemplate)
         EXPECT_FALSE(style & WS_CHILD);
         EXPECT_TRUE(GetWindowLongA(d, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
 
-        RECT client, size = {0, 0, 225, 113};
+        RECT client, size = {0, 0, 225, 121};
         GetClientRect(d, &client);
         MapDialogRect(d, &size);
         EXPECT_EQ(client.right, size.right);
@@ -559,6 +626,148 @@ TEST_F(SetupTest, BrowseFillsTheEditOnlyWhenAFileIsChosen)
     EXPECT_EQ(host->dialogs[1].owner, setup);
     EXPECT_EQ(host->dialogs[2].owner, setup);
     EXPECT_STRCASEEQ(readIni(inst.addInsIni, "FASM", "PATH").c_str(), chosen.c_str());
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}
+
+TEST_F(SetupTest, EachKindOfPathGetsItsOwnAnswerInTime)
+{
+    const std::string folder = hostsim::tempFolder("answers"), fasm = toolPath("fasm.exe");
+    const std::string childproc = toolPath("childproc.exe");
+    for (const char* sub : {"\\with blank", "\\wrapped", "\\hangs", "\\fasm2", "\\fasmg"})
+        ASSERT_TRUE(CreateDirectoryA((folder + sub).c_str(), nullptr)) << sub;
+    ASSERT_TRUE(CopyFileA(fasm.c_str(), (folder + "\\with blank\\fasm.exe").c_str(), FALSE));
+    ASSERT_TRUE(hostsim::writeFile(folder + "\\wrapped\\fasm2.cmd", "@echo off\r\n\"" + fasm + "\" %*\r\n"));
+    const std::string ticks = folder + "\\hangs\\ticks.txt";
+    ASSERT_TRUE(hostsim::writeFile(folder + "\\hangs\\fasm.cmd",
+                                   "@\"" + childproc + "\" append:600:50:\"" + ticks + "\"\r\n"));
+    ASSERT_TRUE(hostsim::writeFile(folder + "\\notes.txt", "not a program\r\n"));
+    ASSERT_TRUE(CopyFileA(childproc.c_str(), (folder + "\\fasm2\\fasmg.exe").c_str(), FALSE));
+    ASSERT_TRUE(hostsim::writeFile(folder + "\\fasm2\\fasm2.cmd", "@echo off\r\n"));
+    ASSERT_TRUE(CopyFileA(childproc.c_str(), (folder + "\\fasmg\\fasmg.exe").c_str(), FALSE));
+
+    char stopped[256], notAProgram[512];
+    snprintf(stopped, sizeof stopped, uiText("a5").c_str(), (unsigned long)(ANSWER_WAIT_MS / 1000));
+    snprintf(notAProgram, sizeof notAProgram, uiText("a2").c_str(),
+             systemText(ERROR_BAD_EXE_FORMAT, "notes.txt").c_str());
+    const DWORD inTime = ANSWER_WAIT_MS + 300;
+    struct Case {
+        const char* label;
+        std::string path, answer;
+        DWORD atLeastMs, atMostMs;  // a program that never ends is waited for, and no longer
+    } cases[] = {
+        {"the stand-in", fasm, STAND_IN_BANNER, 0, inTime},
+        {"quoted, a blank in its folder", "\"" + folder + "\\with blank\\fasm.exe\"", STAND_IN_BANNER, 0,
+         inTime},
+        {"a .cmd that runs it", folder + "\\wrapped\\fasm2.cmd", STAND_IN_BANNER, 0, inTime},
+        // Its first line is all that is asked for: it is not waited for.
+        {"the banner, then it never ends", childproc + " \"out:flat assembler  version 9.99\\n\" hold:60000",
+         "flat assembler  version 9.99", 0, ANSWER_WAIT_MS / 2},
+        {"a missing file", folder + "\\missing.exe", uiText("a1"), 0, inTime},
+        {"a missing folder", folder + "\\missing\\fasm.exe", uiText("a1"), 0, inTime},
+        {"a text file", folder + "\\notes.txt", notAProgram, 0, inTime},
+        {"a folder", folder, uiText("a6"), 0, inTime},
+        {"another program", childproc + " \"out:Microsoft (R) Macro Assembler Version 6.14\\n\"",
+         uiText("a3"), 0, inTime},
+        {"a program that prints nothing", childproc, uiText("a3"), 0, inTime},
+        {"fasmg.exe with fasm2.cmd beside it", folder + "\\fasm2\\fasmg.exe", uiText("a4"), 0, inTime},
+        {"FASMG without its extension", folder + "\\fasm2\\FASMG", uiText("a4"), 0, inTime},
+        {"fasmg.exe alone", folder + "\\fasmg\\fasmg.exe", uiText("a3"), 0, inTime},
+        {"a program that never ends", folder + "\\hangs\\fasm.cmd", stopped, ANSWER_WAIT_MS - 100, inTime},
+        {"no path", "", "", 0, inTime},
+        {"blanks", "   ", "", 0, inTime},
+    };
+    load();
+    withDialog([&](HWND d) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.label);
+            DWORD took = typeAssemblerPath(d, c.path);
+            EXPECT_EQ(itemText(d, IDC_ASSEMBLER_ANSWER), c.answer);
+            EXPECT_LE(took, c.atMostMs);
+            EXPECT_GE(took, c.atLeastMs);
+        }
+        // What the program that never ended started was stopped with it.
+        std::string size = fileSize(ticks);
+        EXPECT_NE(size, "0");
+        Sleep(300);
+        EXPECT_EQ(fileSize(ticks), size);
+        click(d, IDCANCEL);
+    });
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}
+
+TEST_F(SetupTest, TheAssemblerIsAskedAtOpeningAndWhenThePathChanges)
+{
+    const std::string folder = hostsim::tempFolder("asked"), runs = folder + "\\runs.txt";
+    const std::string counting = folder + "\\fasm.cmd";
+    ASSERT_TRUE(hostsim::writeFile(counting, "@echo off\r\necho run>>\"" + runs +
+                                                 "\"\r\necho flat assembler  version 1.73.34\r\n"));
+    std::string upperCounting = counting;
+    CharUpperA(&upperCounting[0]);
+    auto timesRun = [&] { return hostsim::readFile(runs).size() / strlen("run\r\n"); };
+    setAssembler(counting);
+    load();
+    withDialog([&](HWND d) {
+        EXPECT_EQ(itemText(d, IDC_ASSEMBLER_ANSWER), "flat assembler  version 1.73.34");
+        EXPECT_EQ(timesRun(), 1u);
+        // Left with the same text: not asked again.
+        typeAssemblerPath(d, counting);
+        EXPECT_EQ(timesRun(), 1u);
+        typeAssemblerPath(d, folder + "\\missing.exe");
+        EXPECT_EQ(itemText(d, IDC_ASSEMBLER_ANSWER), uiText("a1"));
+        typeAssemblerPath(d, counting);
+        EXPECT_EQ(timesRun(), 2u);
+        EXPECT_EQ(itemText(d, IDC_ASSEMBLER_ANSWER), "flat assembler  version 1.73.34");
+
+        // Chosen with "...": asked, even for the same path; a cancelled
+        // choice asks nothing.
+        SetFocus(GetDlgItem(d, IDC_INCLUDE_PATH));
+        host->answer(hostsim::Answer::run([&](HWND open) {
+            SetDlgItemTextA(open, ID_OPEN_FILE_NAME, counting.c_str());
+            PostMessageA(open, WM_COMMAND, IDOK, 0);
+        }));
+        click(d, IDC_BROWSE);
+        EXPECT_EQ(timesRun(), 3u);
+        host->answer(hostsim::Answer::run([](HWND open) { PostMessageA(open, WM_COMMAND, IDCANCEL, 0); }));
+        click(d, IDC_BROWSE);
+        EXPECT_EQ(timesRun(), 3u);
+
+        // Typed, then OK at once (Enter): the field loses the focus as the
+        // dialog goes, and nothing is asked then.
+        SetFocus(GetDlgItem(d, IDC_ASSEMBLER_PATH));
+        SetDlgItemTextA(d, IDC_ASSEMBLER_PATH, upperCounting.c_str());
+        SendMessageA(d, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(timesRun(), 3u);
+    EXPECT_EQ(readIni(inst.addInsIni, "FASM", "PATH"), upperCounting);
+    EXPECT_EQ(host->unexpectedDialogs, 0);
+}
+
+TEST_F(SetupTest, TheIncludeFoldersButtonPicksAFolderOrNothing)
+{
+    const std::string chosen = hostsim::tempFolder("headers");
+    load();
+    HWND setup = nullptr;
+    withDialog([&](HWND d) {
+        setup = d;
+        SetDlgItemTextA(d, IDC_INCLUDE_PATH, "C:\\typed");
+        host->answer(
+            hostsim::Answer::run([](HWND picker) { PostMessageA(picker, WM_COMMAND, IDCANCEL, 0); }));
+        click(d, IDC_INCLUDE_BROWSE);
+        EXPECT_EQ(itemText(d, IDC_INCLUDE_PATH), "C:\\typed");
+        host->answer(hostsim::Answer::run([&](HWND picker) {
+            EXPECT_TRUE(selectFolder(picker, chosen));
+            SendMessageA(picker, WM_COMMAND, IDOK, 0);
+        }));
+        click(d, IDC_INCLUDE_BROWSE);
+        EXPECT_STRCASEEQ(itemText(d, IDC_INCLUDE_PATH).c_str(), chosen.c_str());
+        click(d, IDOK);
+    });
+    ASSERT_EQ(host->dialogs.size(), 3u);
+    for (size_t i : {1u, 2u}) {
+        EXPECT_FALSE(host->dialogs[i].isMessageBox);
+        EXPECT_EQ(host->dialogs[i].owner, setup);
+    }
+    EXPECT_STRCASEEQ(readIni(inst.addInsIni, "FASM", "INCLUDE").c_str(), chosen.c_str());
     EXPECT_EQ(host->unexpectedDialogs, 0);
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/run_output.h"
 #include "tools/fixtures/childproc_content.h"
 #include "tools/hostsim/hostsim.h"
 
@@ -108,8 +109,24 @@ inline const std::pair<const char*, const char*> UI_TEXTS[] = {
     {"n1", "Error %u of %u"},
     {"n2", "No errors"},
     {"n3", "Not open: %s"},
+    {"a1", "File not found."},
+    {"a2", "Not a program: %s"},
+    {"a3", "Does not answer as the flat assembler does"},
+    {"a4", "Choose fasm2.cmd beside it: fasmg.exe alone has no x86 headers"},
+    {"a5", "No answer within %lu s: stopped"},
+    {"a6", "A folder: choose the assembler's program in it"},
+    {"d7", "Choose the folder of the assembler's headers (win32a.inc and others)"},
 };
 inline constexpr size_t UI_TEXT_COUNT = sizeof UI_TEXTS / sizeof UI_TEXTS[0];
+// The built-in text of a key.
+inline std::string uiText(const char* key)
+{
+    for (const auto& t : UI_TEXTS)
+        if (std::string(t.first) == key)
+            return t.second;
+    ADD_FAILURE() << "no text " << key;
+    return "";
+}
 // The add-in's original keys, which translations made for it may hold.
 inline constexpr size_t ORIGINAL_TEXT_COUNT = 26;
 
@@ -118,12 +135,12 @@ inline constexpr size_t ORIGINAL_TEXT_COUNT = 26;
 // lines; past either, the first RUN_PANE_HEAD bytes (RUN_HEAD_LINES lines
 // at most) and the last RUN_PANE_TAIL bytes (RUN_TAIL_LINES at most).
 enum : size_t {
-    RUN_PANE_LIMIT = 128u << 10,
-    RUN_PANE_HEAD = 32u << 10,
-    RUN_PANE_TAIL = RUN_PANE_LIMIT - RUN_PANE_HEAD,
-    RUN_PANE_LINES = 2000,
-    RUN_HEAD_LINES = 400,
-    RUN_TAIL_LINES = RUN_PANE_LINES - RUN_HEAD_LINES,
+    RUN_PANE_LIMIT = PANE_LIMIT,
+    RUN_PANE_HEAD = PANE_HEAD,
+    RUN_PANE_TAIL = PANE_TAIL,
+    RUN_PANE_LINES = PANE_LINES,
+    RUN_HEAD_LINES = HEAD_LINES,
+    RUN_TAIL_LINES = TAIL_LINES,
 };
 
 // Where the run output of a project goes: the temporary folder's "tordel"

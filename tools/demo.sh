@@ -5,9 +5,9 @@
 # the project's batch file with Redirect OUT on. It prints what a user sees.
 # The assembler is a real one where this machine can run it (both are 32-bit
 # programs): FASM_EXE=/path/to/FASM.EXE when set (the flat assembler 1.73;
-# the sample includes win32a.inc, found through INCLUDE, which the demo sets
-# to the INCLUDE folder beside FASM.EXE unless it is set already), else fasm2
-# from ../shared/assemblers (or FASM2_CMD). Where no real assembler can run,
+# the sample includes win32a.inc, which the add-in finds in the INCLUDE
+# folder beside FASM.EXE, with nothing set by hand), else fasm2 from
+# ../shared/assemblers (or FASM2_CMD). Where no real assembler can run,
 # the stand-in plays it, and the demo says so.
 # The shipped i686 build runs where this machine executes 32-bit code; the
 # x86-64 test build elsewhere. The first lines say which.
@@ -42,11 +42,8 @@ if ! machine_runs_32bit; then
 elif [ -n "$user_fasm" ]; then
   assembler=$(winpath "$user_fasm")
   echo "== Assembler: the flat assembler at $user_fasm (FASM_EXE)"
-  # Its users set INCLUDE to the package's headers; Wine hands it on to the
-  # host and from there to the assembler.
   headers=$(find "$(dirname "$user_fasm")" -maxdepth 1 -iname include -type d | head -1)
-  if [ -z "${INCLUDE:-}" ] && [ -n "$headers" ]; then export INCLUDE=$(winpath "$headers"); fi
-  echo "   Headers: INCLUDE=${INCLUDE:-(not set: win32a.inc will not be found)}"
+  echo "   Headers: ${headers:-none beside it}; the add-in gives the assembler the INCLUDE folder beside it"
 elif [ -n "${FASM2_CMD:-}" ]; then
   assembler=$(winpath "$FASM2_CMD")
   echo "== Assembler: fasm2 at $FASM2_CMD (fasm g with its Windows headers)"

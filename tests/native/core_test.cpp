@@ -5,6 +5,8 @@
 
 #include "core/command_line.h"
 #include "core/accel_edit.h"
+#include "core/assembler_answer.h"
+#include "core/environment.h"
 #include "core/line_parse.h"
 #include "core/path_text.h"
 #include "core/rc_format.h"
@@ -670,11 +672,11 @@ TEST(StepToError, WalksTheErrorMessagesBothWaysAndRound)
 {
     // fasm g's blocks, a custom error, a fasm 1 echo that starts like a
     // message (below its heading), and text that only holds "error:".
-    const std::string text = "flat assembler  version g.l8vn\r\n"  // 0
-                             "C:\\p\\a.asm [3]:\r\n"                // 1
-                             "\tmov eax,ebx,ecx\r\n"                // 2
+    const std::string text = "flat assembler  version g.l8vn\r\n"    // 0
+                             "C:\\p\\a.asm [3]:\r\n"                 // 1
+                             "\tmov eax,ebx,ecx\r\n"                 // 2
                              "Error: extra characters on line.\r\n"  // 3: error 1
-                             "C:\\p\\a.asm [4]:\r\n"                // 4
+                             "C:\\p\\a.asm [4]:\r\n"                 // 4
                              "error: mymac\r\n"                      // 5: echoed, no error
                              "processed: x error: y\r\n"             // 6
                              "Custom error: operand size.\r\n"       // 7: error 2
@@ -718,9 +720,10 @@ TEST(StepToError, WalksTheErrorMessagesBothWaysAndRound)
 
 TEST(StepToError, AnOutputWithoutErrorMessagesHasNone)
 {
-    for (const std::string& text : {std::string(), std::string("2 passes, 1024 bytes.\r\n"),
-                                    std::string("usage: fasm <source> [output]\r\n"),
-                                    std::string("C:\\p\\a.asm [1]:\r\nerror: echoed below its heading\r\n")}) {
+    for (const std::string& text :
+         {std::string(), std::string("2 passes, 1024 bytes.\r\n"),
+          std::string("usage: fasm <source> [output]\r\n"),
+          std::string("C:\\p\\a.asm [1]:\r\nerror: echoed below its heading\r\n")}) {
         SCOPED_TRACE(text);
         std::unique_ptr<char[]> exact = exactBlock(text.size() ? text.size() : 1);
         memcpy(exact.get(), text.data(), text.size());
@@ -835,6 +838,32 @@ TEST(PathText, FolderAndNameWithoutExtension)
         removeExtension(name.get());
         EXPECT_EQ(std::string(folder.get()), c.folder);
         EXPECT_EQ(std::string(name.get()), c.withoutExtension);
+    }
+}
+
+TEST(PathText, ANameInThePlaceOfTheFileName)
+{
+    struct Case {
+        std::string path;
+        size_t size;
+        bool fits;
+        std::string result;
+    } cases[] = {
+        {"C:\\p\\app.rc", 64, true, "C:\\p\\rc.inc"},
+        {"C:\\app.rc", 64, true, "C:\\rc.inc"},
+        {"C:/p/app.rc", 64, true, "C:/p\\rc.inc"},
+        {"app.rc", 64, true, "rc.inc"},
+        // Exactly the room: "C:\p\" and "rc.inc" and the terminator.
+        {"C:\\p\\app.rc", 12, true, "C:\\p\\rc.inc"},
+        {"C:\\p\\a.rc", 11, false, "C:\\p"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " in " + std::to_string(c.size));
+        ASSERT_LT(c.path.size(), c.size);
+        std::unique_ptr<char[]> path = exactBlock(c.size);
+        memcpy(path.get(), c.path.c_str(), c.path.size() + 1);
+        EXPECT_EQ(replaceFileName(path.get(), c.size, "rc.inc"), c.fits);
+        EXPECT_EQ(std::string(path.get()), c.result);
     }
 }
 
@@ -1162,6 +1191,195 @@ TEST(AccelTable, AppendThenFindThenRemove)
     EXPECT_EQ(-1, findAccel(table.data(), n, CTRL_SHIFT_G, 40001));
     EXPECT_EQ(0, findAccel(table.data(), n, CTRL_F9, 40010));
     EXPECT_EQ(1, findAccel(table.data(), n, 0x0041000D, 40002));
+}
+
+// ---------------------------------------------------------------------------
+// replaceText
+
+TEST(ReplaceText, EveryOccurrenceAndCutToFit)
+{
+    struct Case {
+        const char* label;
+        const char *text, *from, *to;
+        size_t outSize;
+        const char* expected;
+    } cases[] = {
+        {"the system's insert", "Bad EXE format for %1.", "%1", "fasm.txt", 64,
+         "Bad EXE format for fasm.txt."},
+        {"twice", "%1 and %1", "%1", "x", 64, "x and x"},
+        {"none", "File not found.", "%1", "x", 64, "File not found."},
+        {"a replacement holding the pattern", "%1", "%1", "%1%1", 64, "%1%1"},
+        {"cut inside the replacement", "ab%1", "%1", "cdef", 5, "abcd"},
+        {"room for the terminator only", "abc", "%1", "x", 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        auto out = exactBlock(c.outSize);
+        EXPECT_STREQ(replaceText(c.text, c.from, c.to, out.get(), c.outSize), c.expected);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// prefixVariable
+
+// A block from its entries, each NUL-terminated, and the final NUL.
+std::string block(const std::vector<std::string>& entries)
+{
+    std::string b;
+    for (const std::string& e : entries)
+        b += e + '\0';
+    return b + '\0';
+}
+
+TEST(PrefixVariable, TheValueGoesFirstAndEverythingElseStays)
+{
+    struct Case {
+        const char* label;
+        std::vector<std::string> entries;
+        const char* value;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"before the inherited value",
+         {"=C:=C:\\p", "A=1", "INCLUDE=C:\\mine", "Z=2"},
+         "C:\\fasm\\INCLUDE",
+         {"=C:=C:\\p", "A=1", "INCLUDE=C:\\fasm\\INCLUDE;C:\\mine", "Z=2"}},
+        {"a name in another letter case",
+         {"A=1", "include=C:\\mine"},
+         "C:\\h",
+         {"A=1", "INCLUDE=C:\\h;C:\\mine"}},
+        {"its place kept in an unsorted block",
+         {"WINEPREFIX=/p", "INCLUDE=C:\\mine", "A=1"},
+         "C:\\h",
+         {"WINEPREFIX=/p", "INCLUDE=C:\\h;C:\\mine", "A=1"}},
+        {"an empty inherited value", {"INCLUDE=", "Z=1"}, "C:\\h", {"INCLUDE=C:\\h", "Z=1"}},
+        {"an entry without '='", {"INCLUDE", "Z=1"}, "C:\\h", {"INCLUDE=C:\\h", "Z=1"}},
+        {"later entries of the name dropped",
+         {"INCLUDE=a", "Include=b", "Z=1"},
+         "C:\\h",
+         {"INCLUDE=C:\\h;a", "Z=1"}},
+        {"none: in sorted place, after the drives' entries",
+         {"=C:=C:\\p", "=D:=D:\\", "INC=1", "INCLUDEX=2", "PATH=C:\\w"},
+         "C:\\h",
+         {"=C:=C:\\p", "=D:=D:\\", "INC=1", "INCLUDE=C:\\h", "INCLUDEX=2", "PATH=C:\\w"}},
+        {"none: at the end", {"A=1", "B=2"}, "C:\\h", {"A=1", "B=2", "INCLUDE=C:\\h"}},
+        {"an empty block", {}, "C:\\h", {"INCLUDE=C:\\h"}},
+        {"trailing ';' of the value left out", {"INCLUDE=old"}, "C:\\a;C:\\b;;", {"INCLUDE=C:\\a;C:\\b;old"}},
+        {"a drive entry named like it is not it",
+         {"=INCLUDE=x", "INCLUDE=old"},
+         "C:\\h",
+         {"=INCLUDE=x", "INCLUDE=C:\\h;old"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string in = block(c.entries), expected = block(c.expected);
+        const size_t size = prefixedBlockSize(in.data(), "INCLUDE", c.value);
+        ASSERT_GE(size, expected.size());
+        auto out = exactBlock(size);
+        const size_t n = prefixVariable(in.data(), "INCLUDE", c.value, out.get(), size);
+        EXPECT_EQ(std::string(out.get(), n), expected);
+
+        // One byte short of what it writes is refused whole; no write lands
+        // past the buffer (ASan).
+        for (size_t shorter : {expected.size() - 1, (size_t)1, (size_t)0}) {
+            auto small = exactBlock(shorter ? shorter : 1);
+            EXPECT_EQ(prefixVariable(in.data(), "INCLUDE", c.value, small.get(), shorter), 0u) << shorter;
+        }
+    }
+}
+
+TEST(PrefixVariable, NamesThatNoVariableCanHaveAreRefused)
+{
+    const std::string in = block({"A=1"});
+    auto out = exactBlock(64);
+    for (const char* name : {"", "IN=CLUDE", "="}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(prefixVariable(in.data(), name, "C:\\h", out.get(), 64), 0u);
+    }
+    // No block at all counts as an empty one.
+    EXPECT_EQ(prefixVariable(nullptr, "INCLUDE", "C:\\h", out.get(), 64), block({"INCLUDE=C:\\h"}).size());
+}
+
+// ---------------------------------------------------------------------------
+// programOfCommand / firstPrintedLine / isFlatAssemblerBanner / isFasmgProgram
+
+TEST(ProgramOfCommand, ThePathInsideQuotesOrTheWholeText)
+{
+    const size_t room = 260;  // the platform's MAX_PATH, which the dialog gives it
+    const std::string longest(room - 1, 'p');
+    struct Case {
+        std::string command;
+        std::string expected;
+    } cases[] = {
+        {"C:\\fasm\\FASM.EXE", "C:\\fasm\\FASM.EXE"},
+        {"C:\\Program Files\\fasm\\FASM.EXE", "C:\\Program Files\\fasm\\FASM.EXE"},
+        {"\"C:\\Program Files\\fasm\\FASM.EXE\"", "C:\\Program Files\\fasm\\FASM.EXE"},
+        {"\"C:\\a b\\fasm.exe\" -m 65536", "C:\\a b\\fasm.exe"},
+        {"  C:\\fasm\\fasm.exe \t", "C:\\fasm\\fasm.exe"},
+        {"\"C:\\unclosed\\fasm.exe", "C:\\unclosed\\fasm.exe"},
+        {"\"\"", ""},
+        {"   ", ""},
+        {"", ""},
+        {longest, longest},
+        {longest + "q", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        auto out = exactBlock(room);
+        EXPECT_EQ(programOfCommand(c.command.c_str(), out.get(), room), c.expected.size());
+        EXPECT_EQ(std::string(out.get()), c.expected);
+    }
+}
+
+TEST(FirstPrintedLine, TheFirstLineWithTextAndWhetherItEnded)
+{
+    struct Case {
+        const char* label;
+        std::string bytes;
+        size_t outSize;
+        const char* expected;
+        bool complete;
+    } cases[] = {
+        {"fasm 1 on Windows", "flat assembler  version 1.73.34\r\nusage: fasm <source> [output]\r\n", 64,
+         "flat assembler  version 1.73.34", true},
+        {"fasm g", "flat assembler  version g.l8vn\nUsage: fasmg source [output]\n", 64,
+         "flat assembler  version g.l8vn", true},
+        {"no line break yet", "flat assembler  vers", 64, "flat assembler  vers", false},
+        {"blank lines first", "\r\n  \r\n\t\nflat assembler\r\n", 64, "flat assembler", true},
+        {"a lone CR ends it", "first\rsecond", 64, "first", true},
+        {"control characters shown as blanks", std::string("a\x1b[1mb\x7f", 7) + "\n", 64, "a [1mb ", true},
+        {"NUL bytes in a line", std::string("\0\0ab\0c\n", 7), 64, "  ab c", true},
+        {"only NUL bytes and blanks", std::string("\0 \0\r\n", 5), 64, "", false},
+        {"cut to the buffer", "abcdefgh\n", 5, "abcd", true},
+        {"nothing", "", 64, "", false},
+        {"only line breaks", "\r\n\r\n\n", 64, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        auto out = exactBlock(c.outSize);
+        bool complete = !c.complete;
+        EXPECT_EQ(firstPrintedLine(c.bytes.data(), c.bytes.size(), out.get(), c.outSize, &complete),
+                  strlen(c.expected));
+        EXPECT_STREQ(out.get(), c.expected);
+        EXPECT_EQ(complete, c.complete);
+    }
+}
+
+TEST(IsFlatAssemblerBanner, AnyVersionButNothingElse)
+{
+    for (const char* yes : {"flat assembler  version 1.73.34", "flat assembler  version g.l8vn",
+                            "flat assembler  version 1.73.32  (stand-in)", "Flat Assembler version 1.0"})
+        EXPECT_TRUE(isFlatAssemblerBanner(yes)) << yes;
+    for (const char* no : {"", "flat assemble", "flat-assembler", " flat assembler", "usage: fasm <source>",
+                           "Microsoft (R) Macro Assembler", "The flat assembler"})
+        EXPECT_FALSE(isFlatAssemblerBanner(no)) << no;
+}
+
+TEST(IsFasmgProgram, ItsNameWithOrWithoutExe)
+{
+    for (const char* yes : {"fasmg.exe", "FASMG.EXE", "fasmg", "FasmG"})
+        EXPECT_TRUE(isFasmgProgram(yes)) << yes;
+    for (const char* no : {"fasm.exe", "fasm2.cmd", "fasmg.exe.bak", "xfasmg.exe", "fasmg.ex", "fasmgg", ""})
+        EXPECT_FALSE(isFasmgProgram(no)) << no;
 }
 
 }  // namespace
