@@ -1583,8 +1583,8 @@ std::string throughMacros(const std::string& folder)
     hostsim::writeFile(folder + "\\INCLUDE\\MACRO\\STRUCT.INC", "; struct\r\n");
     const std::string header = folder + "\\INCLUDE/macro/struct.inc";
     std::string text = folder + "\\f499.asm [12]:\r\nends\r\n";
-    const char* levels[] = {"[86] ends [6]", "[86] match [6]", "[86] match [1]", "[106] make@struct [13]",
-                            "[106] match [0]", "[114] define@struct [5]"};
+    const char* levels[] = {"[86] ends [6]",          "[86] match [6]",  "[86] match [1]",
+                            "[106] make@struct [13]", "[106] match [0]", "[114] define@struct [5]"};
     for (const char* level : levels)
         text += header + " " + level + ":\r\n\t\tmake@struct name,fields\r\n";
     return text + "processed: PT.y dd ?,?,\r\nerror: invalid argument.\r\n";
@@ -1803,6 +1803,38 @@ void benchLoad()
          "baseline = LoadLibraryA + FreeLibrary of bench_empty.dll; %s",
          cycles, reps,
          right ? "every load returned 0 and the DLL was unmapped afterwards" : "SOME LOADS FAILED");
+
+    // The add-in as it was (--baseline-dll), against today's, repetition by
+    // repetition in this process: each own share over the empty DLL.
+    hostsim::Installation before;
+    if (cfg.baselineDll.empty() || !exists(cfg.baselineDll) ||
+        !hostsim::layOutInstallation(before, cfg.baselineDll))
+        return;
+    std::vector<double> nowOwn, beforeOwn;
+    for (int rep = 0; rep < reps; ++rep) {
+        double times[3];
+        const std::string* dlls[3] = {&cfg.empty, &inst.dllPath, &before.dllPath};
+        for (int which = 0; which < 3; ++which) {
+            double start = now();
+            for (int k = 0; k < cycles; ++k) {
+                if (which == 0) {
+                    FreeLibrary(LoadLibraryA(dlls[0]->c_str()));
+                    continue;
+                }
+                if (!host.loadAddIn(*dlls[which]))
+                    right = false;
+                host.unloadAddIn();
+            }
+            times[which] = (now() - start) / cycles;
+        }
+        nowOwn.push_back(times[1] - times[0]);
+        beforeOwn.push_back(times[2] - times[0]);
+    }
+    row("5. Load/unload own share, today against the add-in before (ms)", figure(stats(nowOwn), MS),
+        figure(stats(beforeOwn), MS), figure(stats(pairedRatio(nowOwn, beforeOwn)), RATIO), "not more",
+        yesNo(stats(nowOwn).median <= stats(beforeOwn).median));
+    note("load, before: %s, the same cycles, each share over the empty DLL of the same repetition",
+         cfg.baselineDll.c_str());
 }
 
 // ---- 6. footprint ----------------------------------------------------------
