@@ -69,6 +69,7 @@ p=$(winpath "$demo/hello")
   --cmd build \
   --print commands --print status --print output \
   --dblclick-error --print editors --print status \
+  --accel "Next error" --print status \
   --cmd "Redirect OUT" --print status \
   --cmd "Execute first BAT" --print output
 

@@ -122,6 +122,7 @@ inside_xvfb() {
   local tile=(--activate 0 --arrange tile)
   shot menu-batch-popup.png "${tile[@]}" --show-menu 'Make>BATCH compilation'
   shot build-error.png "${tile[@]}" --cmd build
+  shot menu-make-errors.png "${tile[@]}" --cmd build --show-menu 'Make'
   shot error-jump.png --activate 0 --arrange maximize --cmd build --dblclick-text "$errorLine"
   shot setup-dialog.png "${tile[@]}" --show-config
   wineserver -k 2>/dev/null || true
