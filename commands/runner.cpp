@@ -5,6 +5,7 @@
 
 #include "core/environment.h"
 #include "core/run_output.h"
+#include "host/child_process.h"
 #include "host/host_ui.h"
 #include "host/host_windows.h"
 #include "settings/paths.h"
@@ -199,36 +200,6 @@ void keepInFile(Run* run, const char* bytes, DWORD count)
     run->fileError = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
     CloseHandle(run->file);
     run->file = INVALID_HANDLE_VALUE;
-}
-
-// Starts the command line hidden, with standard output and standard error
-// both on the pipe's write end, in the current directory (the project's),
-// inside a job that gathers every process it starts, so that Esc can end
-// them all. The job does not end them when it closes: a batch file may
-// leave a program running on purpose. Where the job cannot take the child
-// (a host already in a job that forbids nesting), job is null and a stop
-// ends the child alone.
-bool startChild(char* commandLine, HANDLE writeEnd, void* environment, PROCESS_INFORMATION* process,
-                HANDLE* job)
-{
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    // Suspended until it is in the job, so that nothing it starts escapes.
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_SUSPENDED, environment, nullptr,
-                        &startup, process))
-        return false;
-    *job = CreateJobObjectA(nullptr, nullptr);
-    if (*job && !AssignProcessToJobObject(*job, process->hProcess)) {
-        CloseHandle(*job);
-        *job = nullptr;
-    }
-    ResumeThread(process->hThread);
-    return true;
 }
 
 // Every run ends with the arrow cursor and the output control up to date
@@ -456,8 +427,7 @@ void stopRun(Run* run)
 {
     run->stopped = true;
     run->stoppedAfter = GetTickCount() - run->startTick;
-    if (!run->job || !TerminateJobObject(run->job, STOPPED_EXIT_CODE))
-        TerminateProcess(run->process, STOPPED_EXIT_CODE);
+    endChildAndJob(run->process, run->job, STOPPED_EXIT_CODE);
 }
 
 // Between reads: the pane shown once the run lasts, the output shown when
@@ -631,7 +601,10 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion, const char*
     TextId failure = variable && !environment ? TEXT_NO_MEMORY : TEXT_NO_PROCESS;
     PROCESS_INFORMATION process;
     HANDLE job = nullptr;
-    bool started = failure == TEXT_NO_PROCESS && startChild(buffer, writeEnd, environment, &process, &job);
+    // In the current directory, the project's; a stop ends all the child
+    // started, but a batch file may leave a program running on purpose.
+    bool started = failure == TEXT_NO_PROCESS &&
+                   startChildInJob(buffer, nullptr, writeEnd, environment, 0, &process, &job);
     DWORD error = GetLastError();
     if (environment)
         HeapFree(heap, 0, environment);
@@ -645,7 +618,6 @@ RunResult runCaptured(const char* commandLine, RunOutput conversion, const char*
     // Only the child may hold the write end now, so the pipe breaks when the
     // child and whatever it started are done.
     CloseHandle(writeEnd);
-    CloseHandle(process.hThread);
     char text[WORK_BUFFER_SIZE];
     setStatus(lookup(TEXT_ESC_STOPS_RUN, text));
 

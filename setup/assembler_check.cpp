@@ -3,6 +3,7 @@
 
 #include "core/assembler_answer.h"
 #include "core/path_text.h"
+#include "host/child_process.h"
 #include "host/host_ui.h"
 #include "settings/paths.h"
 #include "settings/ui_text.h"
@@ -88,18 +89,10 @@ Heard listenTo(const char* assembler)
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     HANDLE nothing = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                                  OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = nothing != INVALID_HANDLE_VALUE ? nothing : nullptr;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
     PROCESS_INFORMATION process;
-    // Suspended until it is in the job, so that nothing it starts escapes.
-    heard.started = CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE,
-                                   CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    HANDLE job = nullptr;
+    heard.started = startChildInJob(commandLine, nothing != INVALID_HANDLE_VALUE ? nothing : nullptr,
+                                    writeEnd, nullptr, CREATE_NO_WINDOW, &process, &job);
     heard.error = heard.started ? ERROR_SUCCESS : GetLastError();
     CloseHandle(writeEnd);
     if (nothing != INVALID_HANDLE_VALUE)
@@ -108,13 +101,6 @@ Heard listenTo(const char* assembler)
         CloseHandle(readEnd);
         return heard;
     }
-    HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    if (job && !AssignProcessToJobObject(job, process.hProcess)) {
-        CloseHandle(job);
-        job = nullptr;
-    }
-    ResumeThread(process.hThread);
-    CloseHandle(process.hThread);
 
     const DWORD start = GetTickCount(), listenFor = ANSWER_WAIT_MS - STOP_MS;
     DWORD endedAt = 0;
@@ -135,8 +121,7 @@ Heard listenTo(const char* assembler)
     }
     heard.ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
     // Whatever of it still runs has said all it is asked for.
-    if (!job || !TerminateJobObject(job, 1))
-        TerminateProcess(process.hProcess, 1);
+    endChildAndJob(process.hProcess, job, 1);
     WaitForSingleObject(process.hProcess, STOP_MS);
     if (job)
         CloseHandle(job);
